@@ -86,4 +86,43 @@ constexpr DWORD VER_PLATFORM_WIN32s = 0;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
+// Windows, device contexts, rectangles, global memory, the palette and
+// DirectDraw's result type (the overlay driver).
+using HRESULT = LONG;
+using SIZE_T = std::size_t;
+using COLORREF = DWORD;
+using HGLOBAL = HANDLE;
+struct HWND__;
+using HWND = HWND__*;
+struct HDC__;
+using HDC = HDC__*;
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+};
+
+struct PALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+};
+
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr UINT GMEM_SHARE = 0x2000;
+constexpr UINT GMEM_DDESHARE = 0x2000;
+
+constexpr int SIZEPALETTE = 104;
+
 #endif
