@@ -10,13 +10,17 @@
  *
  *   Parameters            Completion  DWORD  0: complete every request at once,
  *                                            1: mark it pending and complete
- *                                            it later from a work item
+ *                                            it later from a work item,
+ *                                            2: mark it pending, then fail it
  *   Parameters\Answers    "<adapter>:<oid as 8 lower-case hex digits>"
  *                         REG_BINARY: status, dataOffset, dataLength, flags
  *                         (4 bytes each, little-endian), then the value bytes.
  *                         flags bit 0: complete this request later (pending);
  *                         flags bit 1: fail the request itself (the caller's
- *                         DeviceIoControl fails), nothing is written.
+ *                         DeviceIoControl or GetOverlappedResult fails with
+ *                         ERROR_GEN_FAILURE), nothing is written;
+ *                         flags bit 2: bits 0 and 1 decide for this answer,
+ *                         the Completion setting does not apply.
  *                         No value for a query: status 0xC0000001, length 0.
  *
  * Every request received is recorded, in arrival order, for the test to read:
@@ -41,6 +45,7 @@
 #define RECORD_INPUT_MAX 64UL
 #define FLAG_PENDING 1UL
 #define FLAG_FAIL_REQUEST 2UL
+#define FLAG_OWN_COMPLETION 4UL
 #define PATH_MAX_CHARS 400
 #define POOL_TAG 0x6C76644BUL /* "Kdvl" */
 
@@ -223,30 +228,46 @@ static void answerQuery(PIRP irp, const UCHAR *answer, ULONG answerSize)
 }
 
 /* Looks up the answer and completes the request (at once or from a worker). */
-static void completeQuery(PIRP irp, const UCHAR *request)
+static NTSTATUS completeQuery(PIRP irp, const UCHAR *request, BOOLEAN fails)
 {
+    NTSTATUS status;
     UCHAR *answer = ExAllocatePoolWithTag(PagedPool, ANSWER_MAX, POOL_TAG);
-    ULONG answerSize = 0;
-    if (!answer) {
-        irp->IoStatus.Status = STATUS_INSUFFICIENT_RESOURCES;
+    if (fails || !answer) {
+        irp->IoStatus.Status = fails ? STATUS_UNSUCCESSFUL : STATUS_INSUFFICIENT_RESOURCES;
         irp->IoStatus.Information = 0;
     } else {
-        answerSize = findAnswer(request, answer);
-        if (answerSize && (readLe32(answer + 12) & FLAG_FAIL_REQUEST)) {
-            irp->IoStatus.Status = STATUS_UNSUCCESSFUL;
-            irp->IoStatus.Information = 0;
-        } else {
-            answerQuery(irp, answer, answerSize);
+        answerQuery(irp, answer, findAnswer(request, answer));
+    }
+    if (answer) ExFreePoolWithTag(answer, POOL_TAG);
+    /* The request belongs to the I/O manager again once it is completed. */
+    status = irp->IoStatus.Status;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+/* How a request completes: FLAG_PENDING and FLAG_FAIL_REQUEST. */
+static ULONG completionFlags(const UCHAR *request)
+{
+    UCHAR *answer = ExAllocatePoolWithTag(PagedPool, ANSWER_MAX, POOL_TAG);
+    ULONG flags = 0;
+    ULONG setting = readSetting(L"Completion", 0);
+    if (setting == 1) flags = FLAG_PENDING;
+    if (setting == 2) flags = FLAG_PENDING | FLAG_FAIL_REQUEST;
+    if (answer) {
+        if (findAnswer(request, answer)) {
+            ULONG own = readLe32(answer + 12);
+            if (own & FLAG_OWN_COMPLETION) flags = own & (FLAG_PENDING | FLAG_FAIL_REQUEST);
         }
         ExFreePoolWithTag(answer, POOL_TAG);
     }
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return flags;
 }
 
 static VOID NTAPI completeLater(PDEVICE_OBJECT device, PVOID context)
 {
     PIRP irp = context;
     PIO_WORKITEM item = irp->Tail.Overlay.DriverContext[0];
+    BOOLEAN fails = irp->Tail.Overlay.DriverContext[1] != NULL;
     UCHAR request[QUERY_SIZE];
     LARGE_INTEGER delay;
     (void)device;
@@ -254,7 +275,7 @@ static VOID NTAPI completeLater(PDEVICE_OBJECT device, PVOID context)
     delay.QuadPart = -20 * 10000LL;
     KeDelayExecutionThread(KernelMode, FALSE, &delay);
     RtlCopyMemory(request, irp->AssociatedIrp.SystemBuffer, QUERY_SIZE);
-    completeQuery(irp, request);
+    (void)completeQuery(irp, request, fails);
     IoFreeWorkItem(item);
 }
 
@@ -266,6 +287,7 @@ static NTSTATUS NTAPI dispatchControl(PDEVICE_OBJECT device, PIRP irp)
     ULONG outputSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
     const UCHAR *input = irp->AssociatedIrp.SystemBuffer;
     UCHAR request[QUERY_SIZE];
+    ULONG flags;
     NTSTATUS status;
 
     recordRequest(code, input, input ? inputSize : 0, outputSize);
@@ -278,25 +300,18 @@ static NTSTATUS NTAPI dispatchControl(PDEVICE_OBJECT device, PIRP irp)
     }
     RtlCopyMemory(request, input, QUERY_SIZE);
 
-    {
-        UCHAR *answer = ExAllocatePoolWithTag(PagedPool, ANSWER_MAX, POOL_TAG);
-        ULONG answerSize = answer ? findAnswer(request, answer) : 0;
-        BOOLEAN later = readSetting(L"Completion", 0) == 1 ||
-                        (answerSize && (readLe32(answer + 12) & FLAG_PENDING));
-        if (answer) ExFreePoolWithTag(answer, POOL_TAG);
-        if (later) {
-            PIO_WORKITEM item = IoAllocateWorkItem(device);
-            if (item) {
-                irp->Tail.Overlay.DriverContext[0] = item;
-                IoMarkIrpPending(irp);
-                IoQueueWorkItem(item, completeLater, DelayedWorkQueue, irp);
-                return STATUS_PENDING;
-            }
+    flags = completionFlags(request);
+    if (flags & FLAG_PENDING) {
+        PIO_WORKITEM item = IoAllocateWorkItem(device);
+        if (item) {
+            irp->Tail.Overlay.DriverContext[0] = item;
+            irp->Tail.Overlay.DriverContext[1] = (flags & FLAG_FAIL_REQUEST) ? irp : NULL;
+            IoMarkIrpPending(irp);
+            IoQueueWorkItem(item, completeLater, DelayedWorkQueue, irp);
+            return STATUS_PENDING;
         }
     }
-    status = STATUS_SUCCESS;
-    completeQuery(irp, request);
-    return status;
+    return completeQuery(irp, request, (flags & FLAG_FAIL_REQUEST) != 0);
 }
 
 static NTSTATUS NTAPI dispatchOpenClose(PDEVICE_OBJECT device, PIRP irp)
