@@ -1,0 +1,192 @@
+// The seam's DirectDraw records are translated field by field into the
+// platform's own, so that both may differ in size on 64-bit builds.  The
+// platform header comes after the seam's, whose names it would otherwise
+// replace with its macros.
+#include "win32/direct_draw_win32.h"
+
+#include <new>
+
+#include <ddraw.h>
+
+namespace platform {
+
+namespace {
+
+void toPlatform(const platform::DDPIXELFORMAT& in, ::DDPIXELFORMAT& out) {
+  out.dwSize = sizeof(::DDPIXELFORMAT);
+  out.dwFlags = in.dwFlags;
+  out.dwFourCC = in.dwFourCC;
+  out.dwRGBBitCount = in.dwRGBBitCount;
+  out.dwRBitMask = in.dwRBitMask;
+  out.dwGBitMask = in.dwGBitMask;
+  out.dwBBitMask = in.dwBBitMask;
+  out.dwRGBAlphaBitMask = in.dwRGBAlphaBitMask;
+}
+
+void fromPlatform(const ::DDPIXELFORMAT& in, platform::DDPIXELFORMAT& out) {
+  out.dwFlags = in.dwFlags;
+  out.dwFourCC = in.dwFourCC;
+  out.dwRGBBitCount = in.dwRGBBitCount;
+  out.dwRBitMask = in.dwRBitMask;
+  out.dwGBitMask = in.dwGBitMask;
+  out.dwBBitMask = in.dwBBitMask;
+  out.dwRGBAlphaBitMask = in.dwRGBAlphaBitMask;
+}
+
+void toPlatform(const platform::DDCOLORKEY& in, ::DDCOLORKEY& out) {
+  out.dwColorSpaceLowValue = in.dwColorSpaceLowValue;
+  out.dwColorSpaceHighValue = in.dwColorSpaceHighValue;
+}
+
+void toPlatform(const platform::DDSURFACEDESC& in, ::DDSURFACEDESC& out) {
+  out = {};
+  out.dwSize = sizeof(::DDSURFACEDESC);
+  out.dwFlags = in.dwFlags;
+  out.dwHeight = in.dwHeight;
+  out.dwWidth = in.dwWidth;
+  out.lPitch = in.lPitch;
+  out.dwBackBufferCount = in.dwBackBufferCount;
+  out.dwRefreshRate = in.dwRefreshRate;
+  out.dwAlphaBitDepth = in.dwAlphaBitDepth;
+  out.lpSurface = in.lpSurface;
+  toPlatform(in.ddckCKDestOverlay, out.ddckCKDestOverlay);
+  toPlatform(in.ddckCKDestBlt, out.ddckCKDestBlt);
+  toPlatform(in.ddckCKSrcOverlay, out.ddckCKSrcOverlay);
+  toPlatform(in.ddckCKSrcBlt, out.ddckCKSrcBlt);
+  toPlatform(in.ddpfPixelFormat, out.ddpfPixelFormat);
+  out.ddsCaps.dwCaps = in.ddsCaps.dwCaps;
+}
+
+void fromPlatform(const ::DDSURFACEDESC& in, platform::DDSURFACEDESC& out) {
+  out.dwFlags = in.dwFlags;
+  out.dwHeight = in.dwHeight;
+  out.dwWidth = in.dwWidth;
+  out.lPitch = in.lPitch;
+  out.dwBackBufferCount = in.dwBackBufferCount;
+  out.dwRefreshRate = in.dwRefreshRate;
+  out.dwAlphaBitDepth = in.dwAlphaBitDepth;
+  out.lpSurface = in.lpSurface;
+  fromPlatform(in.ddpfPixelFormat, out.ddpfPixelFormat);
+  out.ddsCaps.dwCaps = in.ddsCaps.dwCaps;
+}
+
+class Surface final : public IDirectDrawSurface {
+ public:
+  explicit Surface(::IDirectDrawSurface* surface) : surface_(surface) {}
+
+  HRESULT GetSurfaceDesc(platform::DDSURFACEDESC* desc) override {
+    if (desc == nullptr) return surface_->GetSurfaceDesc(nullptr);
+    ::DDSURFACEDESC real;
+    toPlatform(*desc, real);
+    const HRESULT result = surface_->GetSurfaceDesc(&real);
+    if (result == DD_OK) fromPlatform(real, *desc);
+    return result;
+  }
+
+  HRESULT Lock(RECT* rect, platform::DDSURFACEDESC* desc, DWORD flags, HANDLE event) override {
+    if (desc == nullptr) return surface_->Lock(rect, nullptr, flags, event);
+    ::DDSURFACEDESC real;
+    toPlatform(*desc, real);
+    const HRESULT result = surface_->Lock(rect, &real, flags, event);
+    if (result == DD_OK) fromPlatform(real, *desc);
+    return result;
+  }
+
+  HRESULT Unlock(void* rect) override { return surface_->Unlock(rect); }
+
+  HRESULT SetColorKey(DWORD flags, platform::DDCOLORKEY* key) override {
+    if (key == nullptr) return surface_->SetColorKey(flags, nullptr);
+    ::DDCOLORKEY real;
+    toPlatform(*key, real);
+    return surface_->SetColorKey(flags, &real);
+  }
+
+  HRESULT UpdateOverlay(RECT* sourceRect, IDirectDrawSurface* destSurface, RECT* destRect, DWORD flags,
+                        platform::DDOVERLAYFX* fx) override {
+    ::IDirectDrawSurface* dest = destSurface != nullptr ? static_cast<Surface*>(destSurface)->surface_ : nullptr;
+    if (fx == nullptr) return surface_->UpdateOverlay(sourceRect, dest, destRect, flags, nullptr);
+    ::DDOVERLAYFX real = {};
+    real.dwSize = sizeof(::DDOVERLAYFX);
+    real.dwAlphaEdgeBlendBitDepth = fx->dwAlphaEdgeBlendBitDepth;
+    real.dwAlphaEdgeBlend = fx->dwAlphaEdgeBlend;
+    real.dwAlphaDestConstBitDepth = fx->dwAlphaDestConstBitDepth;
+    real.dwAlphaDestConst = fx->dwAlphaDestConst;
+    real.dwAlphaSrcConstBitDepth = fx->dwAlphaSrcConstBitDepth;
+    real.dwAlphaSrcConst = fx->dwAlphaSrcConst;
+    toPlatform(fx->dckDestColorkey, real.dckDestColorkey);
+    toPlatform(fx->dckSrcColorkey, real.dckSrcColorkey);
+    real.dwDDFX = fx->dwDDFX;
+    real.dwFlags = fx->dwFlags;
+    return surface_->UpdateOverlay(sourceRect, dest, destRect, flags, &real);
+  }
+
+  HRESULT Restore() override { return surface_->Restore(); }
+
+  ULONG Release() override {
+    const ULONG count = surface_->Release();
+    delete this;
+    return count;
+  }
+
+ private:
+  ::IDirectDrawSurface* surface_;
+};
+
+class Object final : public IDirectDraw {
+ public:
+  explicit Object(::IDirectDraw* directDraw) : directDraw_(directDraw) {}
+
+  HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
+    return directDraw_->SetCooperativeLevel(window, flags);
+  }
+
+  HRESULT CreateSurface(platform::DDSURFACEDESC* desc, IDirectDrawSurface** surface, void* outer) override {
+    if (desc == nullptr || surface == nullptr) return DDERR_INVALIDPARAMS;
+    *surface = nullptr;
+    ::DDSURFACEDESC real;
+    toPlatform(*desc, real);
+    ::IDirectDrawSurface* created = nullptr;
+    const HRESULT result = directDraw_->CreateSurface(&real, &created, static_cast<IUnknown*>(outer));
+    if (result != DD_OK) return result;
+    auto* wrapper = new (std::nothrow) Surface(created);
+    if (wrapper == nullptr) {
+      created->Release();
+      return DDERR_OUTOFMEMORY;
+    }
+    *surface = wrapper;
+    return DD_OK;
+  }
+
+  ULONG Release() override {
+    const ULONG count = directDraw_->Release();
+    delete this;
+    return count;
+  }
+
+ private:
+  ::IDirectDraw* directDraw_;
+};
+
+}  // namespace
+
+HRESULT Win32DirectDraw::DirectDrawCreate(GUID* device, IDirectDraw** directDraw, void* outer) {
+  if (directDraw == nullptr) return DDERR_INVALIDPARAMS;
+  *directDraw = nullptr;
+  ::IDirectDraw* created = nullptr;
+  const HRESULT result = ::DirectDrawCreate(device, &created, static_cast<IUnknown*>(outer));
+  if (result != DD_OK) return result;
+  auto* wrapper = new (std::nothrow) Object(created);
+  if (wrapper == nullptr) {
+    created->Release();
+    return DDERR_OUTOFMEMORY;
+  }
+  *directDraw = wrapper;
+  return DD_OK;
+}
+
+HGLOBAL Win32GlobalMemory::GlobalAlloc(UINT flags, SIZE_T bytes) { return ::GlobalAlloc(flags, bytes); }
+void* Win32GlobalMemory::GlobalLock(HGLOBAL block) { return ::GlobalLock(block); }
+BOOL Win32GlobalMemory::GlobalUnlock(HGLOBAL block) { return ::GlobalUnlock(block); }
+HGLOBAL Win32GlobalMemory::GlobalFree(HGLOBAL block) { return ::GlobalFree(block); }
+
+}  // namespace platform
