@@ -163,26 +163,21 @@ static void recordRequest(ULONG code, const UCHAR *input, ULONG inputSize, ULONG
 }
 
 /*
- * Finds the answer for the adapter named in the request (at nameOffset, at
- * most nameLength bytes and never past the record) and its oid.  Returns the
+ * Finds the answer for the adapter named in the request (the zero-terminated
+ * text at nameOffset, never read past the record) and its oid.  Returns the
  * answer's size, or 0 when there is none.
  */
 static ULONG findAnswer(const UCHAR *request, UCHAR *answer)
 {
     static const WCHAR hex[] = L"0123456789abcdef";
     ULONG nameOffset = readLe32(request + 4);
-    ULONG nameLength = readLe32(request + 8);
     ULONG oid = readLe32(request + 12);
     WCHAR valueName[QUERY_SIZE + 10];
     ULONG n = 0, i;
     HANDLE key;
     LONG length;
 
-    for (i = 0; nameOffset < QUERY_SIZE && i < nameLength && nameOffset + i < QUERY_SIZE; ++i) {
-        UCHAR c = request[nameOffset + i];
-        if (!c) break;
-        valueName[n++] = c;
-    }
+    for (i = nameOffset; i < QUERY_SIZE && request[i]; ++i) valueName[n++] = request[i];
     valueName[n++] = L':';
     for (i = 0; i < 8; ++i) valueName[n++] = hex[(oid >> (28 - 4 * i)) & 0xF];
     valueName[n] = 0;
