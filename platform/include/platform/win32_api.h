@@ -125,4 +125,21 @@ constexpr UINT GMEM_DDESHARE = 0x2000;
 
 constexpr int SIZEPALETTE = 104;
 
+// GetDeviceCaps indices, DLL entry notifications and the types of an
+// installable driver's entry (the overlay driver).
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr int BITSPIXEL = 12;
+
+constexpr DWORD DLL_PROCESS_DETACH = 0;
+constexpr DWORD DLL_PROCESS_ATTACH = 1;
+constexpr DWORD DLL_THREAD_ATTACH = 2;
+constexpr DWORD DLL_THREAD_DETACH = 3;
+
+#define WINAPI
+using LONG_PTR = std::intptr_t;
+using DWORD_PTR = std::uintptr_t;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+
 #endif

@@ -1,0 +1,22 @@
+// The library's entry point on Windows: process attach detects the display
+// controller through the real ports and the real screen.
+#include "overlay/driver_platform.h"
+#include "win32/display_win32.h"
+
+namespace {
+
+platform::Win32Ports ports;
+platform::Win32Screen screen;
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    ovlport::driverPlatform.ports = &ports;
+    ovlport::driverPlatform.screen = &screen;
+    // The library loads on any display; an unsupported one only makes the
+    // overlay unavailable.
+    ovlport::processAttach();
+  }
+  return TRUE;
+}
