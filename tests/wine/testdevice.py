@@ -103,11 +103,9 @@ def device_reg(answers, completion="immediate"):
     return "\r\n".join(lines) + "\r\n"
 
 
-def device_toml(answers, completion="immediate", record_path=None):
+def device_toml(answers, completion="immediate"):
     """The [device] section of a machine profile with the same answers."""
     lines = ["[device]", "installed = true", f'completion = "{completion}"']
-    if record_path:
-        lines.append(f'record = "{record_path}"')
     for a in answers:
         lines += ["", "[[device.answer]]", f'adapter = "{a.adapter}"', f"oid = 0x{a.oid:08x}",
                   f'data = "{a.data.hex(" ")}"', f"status = 0x{a.status:08x}"]
@@ -202,8 +200,9 @@ class TestDevice:
 
 
 def read_sim_record(path):
-    """The requests the simulated device recorded, as TestDevice.requests
-    gives them: one line per request, "<code hex> <output size> <input hex>"."""
+    """The requests the simulated device recorded (written by oidview_record:
+    one line per request, "<code hex> <output size> <input hex>"), as
+    TestDevice.requests gives them."""
     out = []
     if not os.path.exists(path):
         return out
