@@ -3,6 +3,8 @@
 // and at the simulated notebook on Linux; a test host puts its own in.
 #pragma once
 
+#include "platform/direct_draw.h"
+#include "platform/global_memory.h"
 #include "platform/ports.h"
 #include "platform/screen.h"
 
@@ -11,6 +13,8 @@ namespace ovlport {
 struct DriverPlatform {
   platform::Ports* ports = nullptr;
   platform::Screen* screen = nullptr;
+  platform::DirectDrawApi* directDrawApi = nullptr;
+  platform::GlobalMemory* globalMemory = nullptr;
 };
 
 extern DriverPlatform driverPlatform;

@@ -68,6 +68,11 @@ struct DriverState {
   WORD screenWidth = 0;
   DWORD overlayOffset = 0;
   DWORD defaultKey = 0;
+  // The global memory block of the overlay object: the open one, or after
+  // close the closed one, kept readable until the next open frees it; and the
+  // object's address, by which close knows the open object.
+  HGLOBAL objectBlock = nullptr;
+  OverlayObject* objectAddress = nullptr;
 };
 
 // The host reaches the attribute block at the table's address plus the

@@ -4,7 +4,9 @@ if(WIN32)
   add_library(kit_directdraw_win32 STATIC win32/direct_draw_win32.cpp)
   target_link_libraries(kit_directdraw_win32 PUBLIC kit_platform ddraw)
 else()
+  # Linked into the driver's shared library, so built position-independent.
   add_library(kit_directdraw_sim STATIC sim/direct_draw_sim.cpp sim/global_memory_sim.cpp)
+  set_property(TARGET kit_directdraw_sim PROPERTY POSITION_INDEPENDENT_CODE ON)
   target_link_libraries(kit_directdraw_sim PUBLIC kit_sim)
 
   if(KIT_TESTS)

@@ -246,8 +246,9 @@ HRESULT SimDirectDraw::Object::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSur
     r.pixelFormat = pf;
     r.hwcodec = (desc->ddsCaps.dwCaps & DDSCAPS_HWCODEC) != 0;
     if (r.hwcodec) {
-      // The codec writes straight into the screen: no video memory of its own.
-      r.offset = 0;
+      // The codec writes straight into the screen: no video memory of its
+      // own; its memory is the screen's, from the screen's second line.
+      r.offset = static_cast<std::size_t>(owner_.mode_.width) * static_cast<std::size_t>(owner_.mode_.bytesPerPixel());
       r.bytes = 0;
     } else {
       const std::size_t bytes = static_cast<std::size_t>(r.pitch) * r.height;

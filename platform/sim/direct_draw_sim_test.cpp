@@ -54,7 +54,7 @@ TEST(SimDirectDraw, OverlaysFollowTheScreenUntilVideoMemoryRunsOut) {
   DDSURFACEDESC locked{};
   locked.dwSize = sizeof locked;
   ASSERT_EQ(second->Lock(nullptr, &locked, 0, nullptr), DD_OK);
-  EXPECT_EQ(locked.lpSurface, sim.screenMemory());
+  EXPECT_EQ(locked.lpSurface, sim.screenMemory() + 1280);
   EXPECT_EQ(second->Lock(nullptr, &locked, 0, nullptr), DDERR_SURFACEBUSY);
   EXPECT_EQ(sim.heldLocks(), 1);
   EXPECT_EQ(second->Unlock(nullptr), DD_OK);

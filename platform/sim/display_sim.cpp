@@ -1,5 +1,6 @@
 #include "sim/display_sim.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sim {
@@ -166,7 +167,10 @@ void DisplayController::clearLog() {
 }
 
 SimScreen::SimScreen(const DisplayProfile& profile)
-    : bitsPerPixel(profile.bitsPerPixel), width(profile.width), height(profile.height) {}
+    : bitsPerPixel(profile.bitsPerPixel), width(profile.width), height(profile.height) {
+  for (unsigned i = 0; i < palette.size(); ++i)
+    palette[i] = {static_cast<BYTE>(i & 0xE0), static_cast<BYTE>((i << 3) & 0xE0), static_cast<BYTE>((i << 6) & 0xC0), 0};
+}
 
 HDC SimScreen::GetDC(HWND window) {
   calls.emplace_back(window == nullptr ? "GetDC" : "GetDC(window)");
@@ -192,9 +196,40 @@ int SimScreen::GetDeviceCaps(HDC dc, int index) {
       return height;
     case BITSPIXEL:
       return bitsPerPixel;
+    case SIZEPALETTE:
+      return bitsPerPixel == 8 ? static_cast<int>(palette.size()) : 0;
     default:
       return 0;
   }
+}
+
+UINT SimScreen::GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) {
+  calls.push_back("GetSystemPaletteEntries(" + std::to_string(start) + ", " + std::to_string(count) + ")");
+  if (dc == nullptr || bitsPerPixel != 8 || entries == nullptr || start >= palette.size()) return 0;
+  const UINT n = std::min<UINT>(count, static_cast<UINT>(palette.size()) - start);
+  for (UINT i = 0; i < n; ++i) entries[i] = palette[start + i];
+  return n;
+}
+
+COLORREF SimScreen::GetNearestColor(HDC dc, COLORREF color) {
+  calls.emplace_back("GetNearestColor");
+  if (dc == nullptr) return 0xFFFFFFFF;  // CLR_INVALID
+  const int red = static_cast<int>(color & 0xFF);
+  const int green = static_cast<int>((color >> 8) & 0xFF);
+  const int blue = static_cast<int>((color >> 16) & 0xFF);
+  if (bitsPerPixel != 8) return color & 0xFFFFFF;
+  const PALETTEENTRY* best = &palette[0];
+  int bestDistance = -1;
+  for (const auto& entry : palette) {
+    const int dr = entry.peRed - red, dg = entry.peGreen - green, db = entry.peBlue - blue;
+    const int distance = dr * dr + dg * dg + db * db;
+    if (bestDistance < 0 || distance < bestDistance) {
+      bestDistance = distance;
+      best = &entry;
+    }
+  }
+  return static_cast<COLORREF>(best->peRed) | static_cast<COLORREF>(best->peGreen) << 8 |
+         static_cast<COLORREF>(best->peBlue) << 16;
 }
 
 }  // namespace sim

@@ -96,11 +96,19 @@ class SimScreen : public platform::Screen {
   HDC GetDC(HWND window) override;
   int ReleaseDC(HWND window, HDC dc) override;
   int GetDeviceCaps(HDC dc, int index) override;
+  // On an 8-bit screen: the system palette, and its entry nearest to a colour
+  // (GDI's colour value: red in bits 0-7, blue in bits 16-23).  Other depths
+  // have no palette, and every colour is its own nearest.
+  UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) override;
+  COLORREF GetNearestColor(HDC dc, COLORREF color) override;
 
   // The screen mode; a test may change it between calls.
   int bitsPerPixel;
   int width;
   int height;
+  // The system palette of the 8-bit mode; it starts as a 3-3-2 colour cube
+  // (red in index bits 5-7, green in 2-4, blue in 0-1).
+  std::array<PALETTEENTRY, 256> palette{};
 
   // Device contexts handed out and not yet released.
   int openDCs() const { return openDCs_; }

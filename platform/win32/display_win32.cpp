@@ -52,4 +52,10 @@ int Win32Screen::ReleaseDC(HWND window, HDC dc) { return ::ReleaseDC(window, dc)
 
 int Win32Screen::GetDeviceCaps(HDC dc, int index) { return ::GetDeviceCaps(dc, index); }
 
+UINT Win32Screen::GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) {
+  return ::GetSystemPaletteEntries(dc, start, count, entries);
+}
+
+COLORREF Win32Screen::GetNearestColor(HDC dc, COLORREF color) { return ::GetNearestColor(dc, color); }
+
 }  // namespace platform

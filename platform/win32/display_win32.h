@@ -28,6 +28,8 @@ class Win32Screen : public Screen {
   HDC GetDC(HWND window) override;
   int ReleaseDC(HWND window, HDC dc) override;
   int GetDeviceCaps(HDC dc, int index) override;
+  UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) override;
+  COLORREF GetNearestColor(HDC dc, COLORREF color) override;
 };
 
 }  // namespace platform

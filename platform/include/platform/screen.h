@@ -13,6 +13,10 @@ class Screen {
   virtual HDC GetDC(HWND window) = 0;
   virtual int ReleaseDC(HWND window, HDC dc) = 0;
   virtual int GetDeviceCaps(HDC dc, int index) = 0;
+  // The system palette (on a palette device) and the device colour nearest to
+  // a colour.
+  virtual UINT GetSystemPaletteEntries(HDC dc, UINT start, UINT count, PALETTEENTRY* entries) = 0;
+  virtual COLORREF GetNearestColor(HDC dc, COLORREF color) = 0;
 };
 
 }  // namespace platform
