@@ -1,0 +1,27 @@
+// The network interfaces of the machine the Linux build runs on, and the ones
+// NetBIOS over TCP/IP would bind a LAN adapter number (LANA) to.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace posix {
+
+struct HostInterface {
+  std::string name;
+  unsigned index = 0;  // the kernel's interface index
+  bool up = false;
+  bool loopback = false;
+  std::vector<unsigned char> hardwareAddress;  // empty when the link has none
+  bool hasIpv4 = false;
+};
+
+// Reads every interface of the machine with getifaddrs(3), in index order.
+bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& error);
+
+// The interfaces NetBIOS binds to, LANA 0 first: those that are up, are not a
+// loopback, have a 6-byte hardware address and an IPv4 address, in index
+// order.
+std::vector<HostInterface> netbiosInterfaces(const std::vector<HostInterface>& interfaces);
+
+}  // namespace posix
