@@ -86,6 +86,38 @@ constexpr DWORD VER_PLATFORM_WIN32s = 0;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
+// Device I/O with overlapped completion, and the user's language.
+using ULONG_PTR = std::uintptr_t;
+
+struct OVERLAPPED {
+  ULONG_PTR Internal;
+  ULONG_PTR InternalHigh;
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
+};
+
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD GENERIC_WRITE = 0x40000000u;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD FILE_FLAG_DELETE_ON_CLOSE = 0x04000000;
+constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000;
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+constexpr LONG ERROR_INVALID_FUNCTION = 1;
+constexpr LONG ERROR_GEN_FAILURE = 31;
+constexpr LONG ERROR_IO_INCOMPLETE = 996;
+
+constexpr WORD LANG_JAPANESE = 0x11;
+constexpr WORD LANG_ENGLISH = 0x09;
+
 // Windows, device contexts, rectangles, global memory, the palette and
 // DirectDraw's result type (the overlay driver).
 using HRESULT = LONG;
