@@ -1,0 +1,159 @@
+#include "overlay/surfaces.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "overlay/driver_state.h"
+
+namespace ovlport {
+
+using namespace platform;
+
+namespace {
+
+constexpr DWORD fourCcRgb555 = 0x35353520;  // " 555"
+constexpr DWORD overlayCaps = DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LIVEVIDEO;
+// YUY2 black: luma 0 with neutral chroma, two pixels per 32-bit store.
+constexpr std::uint32_t yuy2Black = 0x80008000;
+
+DWORD errorWord(HRESULT error) { return static_cast<DWORD>(error) << 22; }
+
+HWND windowHandle(DWORD window) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window)); }
+
+void setPixelFormat(DDPIXELFORMAT& format, DWORD formatCode) {
+  format.dwSize = sizeof(DDPIXELFORMAT);
+  if (formatCode == fourCcRgb565 || formatCode == fourCcRgb555) {
+    format.dwFlags = DDPF_RGB;
+    format.dwRGBBitCount = 16;
+    format.dwRBitMask = formatCode == fourCcRgb565 ? 0xF800 : 0x7C00;
+    format.dwGBitMask = formatCode == fourCcRgb565 ? 0x07E0 : 0x03E0;
+    format.dwBBitMask = 0x001F;
+  } else {
+    format.dwFlags = DDPF_FOURCC;
+    format.dwFourCC = formatCode;
+  }
+}
+
+// Clears new overlay memory: YUY2 black, or zero bytes for RGB.
+void clearOverlay(BYTE* bits, const DDSURFACEDESC& desc, DWORD formatCode) {
+  if (desc.lPitch <= 0) return;
+  const std::size_t pitch = static_cast<std::size_t>(desc.lPitch);
+  if (formatCode != fourCcYuy2) {
+    std::memset(bits, 0, desc.dwHeight * pitch);
+    return;
+  }
+  // One 32-bit store per two pixels: ceil(width / 2) stores a line.
+  const std::size_t stores = (static_cast<std::size_t>(desc.dwWidth) + 1) / 2;
+  for (DWORD line = 0; line < desc.dwHeight; ++line) {
+    BYTE* p = bits + line * pitch;
+    if (reinterpret_cast<std::uintptr_t>(p) % alignof(std::uint32_t) == 0) {
+      std::fill_n(reinterpret_cast<std::uint32_t*>(p), stores, yuy2Black);
+    } else {
+      for (std::size_t i = 0; i < stores; ++i) std::memcpy(p + 4 * i, &yuy2Black, 4);
+    }
+  }
+}
+
+}  // namespace
+
+DWORD createSurfaces(DWORD window, LONG width, LONG height, DWORD formatCode, DWORD key) {
+  DriverState& s = driverState;
+  if (s.overlaySurface != nullptr) return creationOverlayExists;
+
+  DDSURFACEDESC desc{};
+  desc.dwSize = sizeof desc;
+  if (s.primarySurface == nullptr) {
+    if (s.directDraw == nullptr) return creationNoDirectDraw;
+    HRESULT r = s.directDraw->SetCooperativeLevel(windowHandle(window), DDSCL_NORMAL);
+    if (r != DD_OK) return errorWord(r);
+    desc.dwFlags = DDSD_CAPS;
+    desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    r = s.directDraw->CreateSurface(&desc, &s.primarySurface, nullptr);
+    if (r != DD_OK) {
+      s.primarySurface = nullptr;
+      return errorWord(r);
+    }
+    s.primaryBits = nullptr;
+    r = s.primarySurface->GetSurfaceDesc(&desc);
+    if (r != DD_OK) return errorWord(r);
+    if ((desc.ddpfPixelFormat.dwFlags & DDPF_RGB) == 0) return 0;
+  }
+  if (s.directDraw == nullptr) return creationNoDirectDraw;
+  // The screen memory's address, from a lock of the primary.  A primary whose
+  // lock failed (or that was never locked) is locked again here, so that no
+  // offset is ever taken from an address a failed lock gave.
+  if (s.primaryBits == nullptr) {
+    const HRESULT r = s.primarySurface->Lock(nullptr, &desc, 0, nullptr);
+    if (r != DD_OK) return errorWord(r);
+    s.primaryBits = static_cast<BYTE*>(desc.lpSurface);
+    s.primarySurface->Unlock(nullptr);
+  }
+
+  s.appliedKey = key;
+  DDCOLORKEY colorKey{key & 0xFFFFFF, key & 0xFFFFFF};
+  s.primarySurface->SetColorKey(DDCKEY_DESTOVERLAY, &colorKey);
+
+  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
+  desc.ddsCaps.dwCaps = overlayCaps | (s.inPlaceMode != 0 ? DDSCAPS_HWCODEC : 0);
+  desc.ddpfPixelFormat = {};
+  setPixelFormat(desc.ddpfPixelFormat, formatCode);
+  desc.dwHeight = static_cast<DWORD>(height);
+  desc.dwWidth = static_cast<DWORD>(width);
+  HRESULT r = s.directDraw->CreateSurface(&desc, &s.overlaySurface, nullptr);
+  if (r != DD_OK) {
+    s.overlaySurface = nullptr;
+    return errorWord(r);
+  }
+
+  s.overlaySurface->GetSurfaceDesc(&desc);
+  s.overlayPitch = desc.lPitch;
+  desc.lpSurface = nullptr;
+  r = s.overlaySurface->Lock(nullptr, &desc, 0, nullptr);
+  if (r != DD_OK) {
+    // No address to clear or to report: the creation fails, and the overlay
+    // surface goes, so that the next creation can make it again.
+    s.overlaySurface->Release();
+    s.overlaySurface = nullptr;
+    return errorWord(r);
+  }
+  s.overlayBits = static_cast<BYTE*>(desc.lpSurface);
+  if (s.clearSurface != 0) clearOverlay(s.overlayBits, desc, formatCode);
+  s.overlaySurface->Unlock(nullptr);
+
+  return static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(s.overlayBits) -
+                            reinterpret_cast<std::uintptr_t>(s.primaryBits));
+}
+
+HRESULT updateOverlay(const RECT* destination, const RECT* source, DWORD key, DWORD mode) {
+  DriverState& s = driverState;
+  if (s.primarySurface == nullptr || s.overlaySurface == nullptr) return DDERR_INVALIDOBJECT;
+  const DWORD base = mode == overlayShownMode ? DDOVER_SHOW : DDOVER_HIDE;
+  DWORD flags = base;
+  DDOVERLAYFX effects{};
+  DDOVERLAYFX* fx = nullptr;
+  if ((key & 0xFF000000) != 0) {
+    // No key, or a key that recovery suspended: no colour keying.
+  } else if (key != s.appliedKey) {
+    flags = base | DDOVER_KEYDESTOVERRIDE | DDOVER_DDFX;
+    effects.dwSize = sizeof effects;
+    effects.dckDestColorkey = {key, key};
+    fx = &effects;
+    s.appliedKey = key;
+  } else {
+    flags = base | DDOVER_KEYDEST;
+  }
+  RECT src = *source;
+  RECT dest = *destination;
+  return s.overlaySurface->UpdateOverlay(&src, s.primarySurface, &dest, flags, fx);
+}
+
+HRESULT restoreSurfaces() {
+  DriverState& s = driverState;
+  if (s.primarySurface == nullptr || s.overlaySurface == nullptr) return DDERR_INVALIDOBJECT;
+  const HRESULT r = s.primarySurface->Restore();
+  if (r != DD_OK) return r;
+  return s.overlaySurface->Restore();
+}
+
+}  // namespace ovlport
