@@ -98,10 +98,11 @@ WORD scaleFactor3Bit(LONG captureSize, LONG imageSize) {
   } else {
     return 0;  // an odd capture size takes no reduction
   }
-  // Each whole unit of the capture that the image needs beyond the first two
-  // takes one step off the factor: the step is taken n times, n the smallest
-  // number from 1 on with imageSize <= (n + 1) * unit.  A negative unit (a
-  // capture rectangle turned inside out) takes no reduction.
+  // The step is taken once for each further unit of the capture that the
+  // image needs: n times, n the smallest number from 1 on with
+  // imageSize <= (n + 1) * unit, worked out at once rather than counted.  A
+  // negative unit (a capture rectangle turned inside out) is passed over like
+  // a zero one instead of being counted through the whole 32-bit range.
   if (unit > 0 && unit < imageSize) {
     const std::int64_t units = (imageSize + unit - 1) / unit;
     factor -= step * (units - 1);

@@ -16,3 +16,8 @@ else()
   set_property(TARGET kit_display_sim PROPERTY POSITION_INDEPENDENT_CODE ON)
   target_link_libraries(kit_display_sim PUBLIC kit_sim)
 endif()
+
+if(KIT_TESTS AND NOT WIN32)
+  kit_add_unit_test(display_sim_test ${kit_display_dir}/sim/display_sim_test.cpp)
+  target_link_libraries(display_sim_test PRIVATE kit_display_sim)
+endif()
