@@ -54,8 +54,12 @@ static USHORT servicePathChars;
 static PDEVICE_OBJECT queryDevice;
 static UNICODE_STRING linkName = RTL_CONSTANT_STRING(L"\\DosDevices\\KVELDNAV.VXD");
 static UNICODE_STRING deviceName = RTL_CONSTANT_STRING(L"\\Device\\KveldNav");
-/* Serialises the request log: a pending request is answered from a worker. */
-static FAST_MUTEX logLock;
+/*
+ * Serialises the request log: a pending request is answered from a worker.
+ * An event rather than a fast mutex, so that the registry calls made while it
+ * is held stay at PASSIVE_LEVEL.
+ */
+static KEVENT logLock;
 
 static ULONG readLe32(const UCHAR *p)
 {
@@ -143,7 +147,7 @@ static void recordRequest(ULONG code, const UCHAR *input, ULONG inputSize, ULONG
     UNICODE_STRING name;
     int i;
 
-    ExAcquireFastMutex(&logLock);
+    KeWaitForSingleObject(&logLock, Executive, KernelMode, FALSE, NULL);
     if (NT_SUCCESS(openKey(L"Parameters\\Requests", TRUE, &key))) {
         if (readValue(key, L"Count", data, sizeof(data), &type) == 4 && type == REG_DWORD) count = readLe32(data);
         writeLe32(record, code);
@@ -159,7 +163,7 @@ static void recordRequest(ULONG code, const UCHAR *input, ULONG inputSize, ULONG
         ZwSetValueKey(key, &name, 0, REG_DWORD, &count, sizeof(count));
         ZwClose(key);
     }
-    ExReleaseFastMutex(&logLock);
+    KeSetEvent(&logLock, IO_NO_INCREMENT, FALSE);
 }
 
 /*
@@ -334,7 +338,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath)
     RtlCopyMemory(servicePath, registryPath->Buffer, chars * sizeof(WCHAR));
     servicePathChars = chars;
     servicePath[chars] = 0;
-    ExInitializeFastMutex(&logLock);
+    KeInitializeEvent(&logLock, SynchronizationEvent, TRUE);
 
     status = IoCreateDevice(driver, 0, &deviceName, 0x7434, 0, FALSE, &queryDevice);
     if (!NT_SUCCESS(status)) return status;
