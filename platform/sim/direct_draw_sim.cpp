@@ -85,6 +85,11 @@ bool SimDirectDraw::setMode(const DisplayMode& mode) {
   return true;
 }
 
+std::size_t SimDirectDraw::limitVideoMemory(std::size_t bytes) {
+  limit_ = std::max(bytes, mode_.screenBytes());
+  return std::min(limit_, memory_.size());
+}
+
 void SimDirectDraw::loseSurfaces() {
   for (auto& surface : surfaces_)
     if (!surface->record.released) surface->record.lost = true;
@@ -125,7 +130,7 @@ bool SimDirectDraw::allocate(std::size_t bytes, std::size_t& offset) const {
     if (candidate + bytes <= start) break;
     candidate = std::max(candidate, (end + kSurfaceAlign - 1) & ~(kSurfaceAlign - 1));
   }
-  if (candidate + bytes > memory_.size()) return false;
+  if (candidate + bytes > std::min(memory_.size(), limit_)) return false;
   offset = candidate;
   return true;
 }

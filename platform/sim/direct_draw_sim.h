@@ -51,6 +51,10 @@ class SimDirectDraw : public platform::DirectDrawApi {
   // Every surface is lost (as when another program took the display); Restore
   // brings them back.
   void loseSurfaces();
+  // Video memory shrinks to its first `bytes` (as when another program takes
+  // the rest): surfaces made later must fit below that; the screen always
+  // fits.  Returns the bytes now usable.
+  std::size_t limitVideoMemory(std::size_t bytes);
 
   enum class Call { DirectDrawCreate, SetCooperativeLevel, CreateSurface, GetSurfaceDesc, Lock, SetColorKey, UpdateOverlay, Restore };
   enum class Target { Any, Primary, Overlay };
@@ -135,6 +139,7 @@ class SimDirectDraw : public platform::DirectDrawApi {
 
   std::vector<std::uint8_t> memory_;
   DisplayMode mode_;
+  std::size_t limit_ = SIZE_MAX;
   int modeEpoch_ = 0;
   std::vector<std::unique_ptr<Object>> objects_;
   std::vector<std::unique_ptr<Surface>> surfaces_;
