@@ -12,8 +12,14 @@ import winekit
 from testdevice import Answer, TestDevice, device_toml, read_sim_record
 
 QUERY_CODE = 0x7434000A
-NET_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Net"
-INSTALL_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\VxD\KVELDHUB"
+SERVICES = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services"
+NET_KEY = SERVICES + r"\Class\Net"
+# Keys this test makes (the lister makes the install key below VxD), outermost
+# first: those that were not there before are deleted at the end, so that the
+# shared prefix is left as it was found.  The network class key is replaced
+# whatever it held, so that adapters of another test do not join the list.
+MADE_KEYS = [SERVICES + r"\Class", NET_KEY, SERVICES + r"\VxD", SERVICES + r"\VxD\KVELDHUB",
+             r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\oidview.exe"]
 
 ADAPTERS = rf"""REGEDIT4
 
@@ -201,7 +207,7 @@ def main():
     for tool in ("oidview", "oidview_record"):
         if not os.path.exists(os.path.join(winekit.NATIVE_BIN, tool)):
             raise SystemExit(f"FAIL: {tool} is missing: build the native preset")
-    had_install_key = bool(wine.export(INSTALL_KEY))
+    missing_before = [key for key in MADE_KEYS if not wine.export(key)]
     device = TestDevice(wine)
     try:
         device.install()
@@ -237,10 +243,11 @@ def main():
                 checks.true(f"{s.name}: not listed {text.decode()}", text not in got.stdout_lf)
     finally:
         device.close()
-        wine.delete_key(NET_KEY)
         wine.set_version(None, "oidview.exe")
-        if not had_install_key:
-            wine.delete_key(INSTALL_KEY)
+        for key in missing_before:
+            wine.delete_key(key)
+    checks.equal("keys made by the test removed", [k for k in missing_before if wine.export(k)], [])
+    checks.true("test device removed", not device.running())
     checks.finish()
 
 
