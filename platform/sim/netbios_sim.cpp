@@ -17,7 +17,9 @@ int hexDigit(char c) {
 }
 
 UCHAR adapterStatus(const SimLana& lana, NCB& ncb) {
-  if (!lana.statusAnswers) return NRC_CMDTMO;
+  // An adapter with nothing behind it (a dial-up adapter with no call made)
+  // answers its reset but reports its environment undefined on a status.
+  if (!lana.statusAnswers) return NRC_ENVNOTDEF;
   // Only the local adapter's status is known here: no remote name answers.
   if (ncb.ncb_callname[0] != '*') return NRC_CMDTMO;
   if (ncb.ncb_buffer == nullptr) return NRC_BADDR;
