@@ -228,6 +228,39 @@ TEST(EnumerateAdapters, UnreadableSubkeysAreSkippedAndTheirSlotReused) {
   EXPECT_EQ(list->adapterTable[2].number, 0);  // nothing left behind the kept slots
 }
 
+// The simulated registry, with the enumeration of subkeys failing from one
+// index on, as for a list key whose handle went bad.
+class FailingEnumeration : public sim::SimRegistry {
+ public:
+  DWORD failFrom = 0;
+  int enumerations = 0;
+  LONG RegEnumKeyExA(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, char* keyClass,
+                     DWORD* classSize, FILETIME* lastWriteTime) override {
+    ++enumerations;
+    // Past a few failures the end is reported, so a loop that went on
+    // would still end, with more calls.
+    if (index >= failFrom + 8) return ERROR_NO_MORE_ITEMS;
+    if (index >= failFrom) return ERROR_INVALID_HANDLE;
+    return SimRegistry::RegEnumKeyExA(key, index, name, nameSize, reserved, keyClass, classSize, lastWriteTime);
+  }
+};
+
+TEST(EnumerateAdapters, AnEnumerationFailureEndsTheList) {
+  // Only the end of the subkeys or a name too long for `name` is expected;
+  // any other failure ends the list instead of being read as a name.
+  FailingEnumeration registry;
+  std::string error;
+  ASSERT_TRUE(sim::importRegText(registry, testing::windows95Sample, error)) << error;
+  registry.failFrom = 1;
+  AdapterList list;
+  list.platformCode = platformWindows95;
+  list.profile = windows95Profile;
+  EXPECT_EQ(enumerateAdapters(registry, list), 1);
+  EXPECT_STREQ(list.adapterTable[0].name, "0000");
+  EXPECT_EQ(registry.enumerations, 2);
+  EXPECT_EQ(registry.openHandles(), 0);
+}
+
 TEST(EnumerateAdapters, NothingListedWithoutListKeyOrServedAdapter) {
   auto bare = makeMachine(VER_PLATFORM_WIN32_WINDOWS);
   EXPECT_EQ(enumerate(*bare)->adapterCount, 0);
