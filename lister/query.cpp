@@ -99,6 +99,10 @@ bool queryObject(Lister& lister, DWORD oid, std::span<BYTE> destination, DWORD& 
   } else if (device.GetLastError() == static_cast<DWORD>(ERROR_IO_PENDING)) {
     device.WaitForSingleObject(event, INFINITE);
     completed = device.GetOverlappedResult(lister.deviceHandle, &overlapped, &length, FALSE) != FALSE;
+    // A wait that failed leaves the request outstanding: the buffers are not
+    // released while the device may still write into them.
+    if (!completed && device.GetLastError() == static_cast<DWORD>(ERROR_IO_INCOMPLETE))
+      completed = device.GetOverlappedResult(lister.deviceHandle, &overlapped, &length, TRUE) != FALSE;
   }
   if (!completed) return false;
 

@@ -144,6 +144,17 @@ TEST(QueryObject, FailuresGiveNoValueAndReleaseEverything) {
     EXPECT_TRUE(ch.device.requests().empty());
   }
   {
+    Channel ch;  // the wait fails: the request is still collected before the buffers go
+    ch.device.completion = Completion::pending;
+    ch.device.failWaits = true;
+    ch.device.answer("0000", kLinkSpeed, {1, 2, 3, 4});
+    std::vector<BYTE> value;
+    EXPECT_TRUE(ch.query(kLinkSpeed, value));
+    EXPECT_EQ(value, (std::vector<BYTE>{1, 2, 3, 4}));
+    ch.device.CloseHandle(ch.lister.deviceHandle);
+    EXPECT_EQ(ch.device.abandonedRequests(), 0);
+  }
+  {
     Channel ch;  // an object the device does not know
     std::vector<BYTE> value;
     EXPECT_FALSE(ch.query(0x01020207, value));

@@ -227,7 +227,7 @@ HANDLE SimDevice::CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL init
 DWORD SimDevice::WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
   log("WaitForSingleObject(" + handleText(handle) + ", " + hex(milliseconds) + ")");
   Object* event = object(handle, Kind::event);
-  if (event == nullptr) {
+  if (event == nullptr || failWaits) {
     lastError_ = ERROR_INVALID_HANDLE;
     return WAIT_FAILED;
   }

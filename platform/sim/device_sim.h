@@ -61,6 +61,7 @@ class SimDevice : public platform::DeviceIo {
   Completion completion = Completion::immediate;  // for answers that name none
   DWORD failError = 0;                            // non-zero: every DeviceIoControl fails with it
   bool failEvents = false;                        // CreateEventA returns NULL
+  bool failWaits = false;                         // WaitForSingleObject returns WAIT_FAILED at once
   std::vector<DeviceAnswer> answers;
 
   DeviceAnswer& answer(std::string_view adapter, DWORD oid, std::vector<BYTE> data, DWORD status = 0);
