@@ -159,8 +159,8 @@ CaptureResult captureFrame(const CaptureRegisters& regs, int generation, int fra
   for (int line = 0; line < result.height; ++line) {
     // Output line `line` is taken from window line line * scale / keep.
     const int y = s.top + static_cast<int>(static_cast<std::uint64_t>(line) * s.scale / s.keepV);
-    const std::uint64_t lineStart = static_cast<std::uint64_t>(result.startByte) +
-                                    static_cast<std::uint64_t>(line) * result.pitchBytes;
+    const std::uint64_t lineStart =
+        static_cast<std::uint64_t>(result.startByte) + static_cast<std::uint64_t>(line) * result.pitchBytes;
     Yuv pairChroma;
     for (int column = 0; column < result.width; ++column) {
       const int x = s.left + static_cast<int>(static_cast<std::uint64_t>(column) * s.scale / s.keepH);

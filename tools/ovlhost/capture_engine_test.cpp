@@ -13,7 +13,9 @@ Rgb coordinatePixel(int x, int y) {
   return {static_cast<std::uint8_t>((x & 31) << 3), static_cast<std::uint8_t>((y & 63) << 2),
           static_cast<std::uint8_t>(((x >> 5) & 31) << 3)};
 }
-std::uint16_t from(int x, int y) { return static_cast<std::uint16_t>(((x & 31) << 11) | ((y & 63) << 5) | ((x >> 5) & 31)); }
+std::uint16_t from(int x, int y) {
+  return static_cast<std::uint16_t>(((x & 31) << 11) | ((y & 63) << 5) | ((x >> 5) & 31));
+}
 
 struct EngineSetup {
   int left, right, top, bottom;  // as programmed: bottom is the last line
@@ -53,17 +55,17 @@ TEST(CaptureEngine, CutsTheWindowAndStoresItAtTheBufferStartAndPitch) {
   // byte 614400 with a 1280-byte pitch.
   CaptureRegisters regs{};
   const std::array<std::pair<int, std::uint8_t>, 12> writes = {{{0x08, 0x23},
-                                                                 {0x17, 0x64},
-                                                                 {0x18, 0xE4},
-                                                                 {0x19, 0x20},
-                                                                 {0x14, 0x32},
-                                                                 {0x15, 0x11},
-                                                                 {0x16, 0x20},
-                                                                 {0x0C, 0x00},
-                                                                 {0x0D, 0xB0},
-                                                                 {0x0E, 0x04},
-                                                                 {0x1A, 0x80},
-                                                                 {0x1B, 0x82}}};  // bit 7 of 0x1B is not pitch
+                                                                {0x17, 0x64},
+                                                                {0x18, 0xE4},
+                                                                {0x19, 0x20},
+                                                                {0x14, 0x32},
+                                                                {0x15, 0x11},
+                                                                {0x16, 0x20},
+                                                                {0x0C, 0x00},
+                                                                {0x0D, 0xB0},
+                                                                {0x0E, 0x04},
+                                                                {0x1A, 0x80},
+                                                                {0x1B, 0x82}}};  // bit 7 of 0x1B is not pitch
   for (auto [index, value] : writes) setReg(regs, index, value);
   const std::size_t start = 614400;
   std::vector<std::uint8_t> memory(start + 481 * 1280, 0xEE);
@@ -90,9 +92,9 @@ struct ReductionCase {
   int windowWidth;
   int windowHeight;
   std::uint8_t zoom, zoomH, zoomV;
-  int width, height;          // stored size
-  int column, line;           // a stored pixel...
-  int fromColumn, fromLine;   // ...and the window pixel it shows
+  int width, height;         // stored size
+  int column, line;          // a stored pixel...
+  int fromColumn, fromLine;  // ...and the window pixel it shows
 };
 
 class Reduction : public ::testing::TestWithParam<ReductionCase> {};
@@ -111,29 +113,28 @@ TEST_P(Reduction, KeepsTheFactorsShareOfPixelsAndLines) {
             from(16 + c.fromColumn, 8 + c.fromLine));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLayouts, Reduction,
-    ::testing::Values(
-        // Generation 3: the engine keeps 8 - f of every 8 pixels.  The 11-bit
-        // registers 0x1C and 0x1D mean nothing there.
-        ReductionCase{"gen3_none", 3, 640, 480, 0x00, 0xFF, 0xFF, 640, 480, 7, 9, 7, 9},
-        ReductionCase{"gen3_h4_half", 3, 640, 480, 0x04, 0, 0, 320, 480, 3, 5, 6, 5},
-        ReductionCase{"gen3_h2_three_quarters", 3, 640, 480, 0x02, 0, 0, 480, 480, 3, 0, 4, 0},
-        ReductionCase{"gen3_h7_eighth", 3, 640, 480, 0x07, 0, 0, 80, 480, 1, 0, 8, 0},
-        ReductionCase{"gen3_h6_quarter", 3, 640, 480, 0x06, 0, 0, 160, 480, 1, 0, 4, 0},
-        ReductionCase{"gen3_v4_half", 3, 640, 480, 0x40, 0, 0, 640, 240, 0, 1, 0, 2},
-        ReductionCase{"gen3_v6_quarter", 3, 640, 480, 0x60, 0, 0, 640, 120, 0, 3, 0, 12},
-        ReductionCase{"gen3_636_to_318", 3, 636, 480, 0x44, 0, 0, 318, 240, 317, 239, 634, 478},
-        // Other generations: 11-bit factors, keeping 2048 - f of every 2048.
-        ReductionCase{"gen4_none", 4, 640, 480, 0x00, 0, 0, 640, 480, 7, 9, 7, 9},
-        ReductionCase{"gen4_h400_half", 4, 640, 480, 0x04, 0x00, 0, 320, 480, 3, 0, 6, 0},
-        ReductionCase{"gen4_h200", 4, 640, 480, 0x02, 0x00, 0, 480, 480, 3, 0, 4, 0},
-        ReductionCase{"gen4_h080", 4, 640, 480, 0x00, 0x80, 0, 600, 480, 15, 0, 16, 0},
-        ReductionCase{"gen4_h740", 4, 640, 480, 0x07, 0x40, 0, 60, 480, 1, 0, 10, 0},
-        ReductionCase{"gen4_642_to_400", 4, 642, 480, 0x03, 0x04, 0, 400, 480, 399, 0, 640, 0},
-        ReductionCase{"gen4_v400_half", 4, 640, 480, 0x40, 0, 0x00, 640, 240, 0, 1, 0, 2},
-        ReductionCase{"gen4_v_low_byte", 4, 640, 480, 0x00, 0, 0x80, 640, 450, 0, 15, 0, 16}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(BothLayouts, Reduction,
+                         ::testing::Values(
+                             // Generation 3: the engine keeps 8 - f of every 8 pixels.  The 11-bit
+                             // registers 0x1C and 0x1D mean nothing there.
+                             ReductionCase{"gen3_none", 3, 640, 480, 0x00, 0xFF, 0xFF, 640, 480, 7, 9, 7, 9},
+                             ReductionCase{"gen3_h4_half", 3, 640, 480, 0x04, 0, 0, 320, 480, 3, 5, 6, 5},
+                             ReductionCase{"gen3_h2_three_quarters", 3, 640, 480, 0x02, 0, 0, 480, 480, 3, 0, 4, 0},
+                             ReductionCase{"gen3_h7_eighth", 3, 640, 480, 0x07, 0, 0, 80, 480, 1, 0, 8, 0},
+                             ReductionCase{"gen3_h6_quarter", 3, 640, 480, 0x06, 0, 0, 160, 480, 1, 0, 4, 0},
+                             ReductionCase{"gen3_v4_half", 3, 640, 480, 0x40, 0, 0, 640, 240, 0, 1, 0, 2},
+                             ReductionCase{"gen3_v6_quarter", 3, 640, 480, 0x60, 0, 0, 640, 120, 0, 3, 0, 12},
+                             ReductionCase{"gen3_636_to_318", 3, 636, 480, 0x44, 0, 0, 318, 240, 317, 239, 634, 478},
+                             // Other generations: 11-bit factors, keeping 2048 - f of every 2048.
+                             ReductionCase{"gen4_none", 4, 640, 480, 0x00, 0, 0, 640, 480, 7, 9, 7, 9},
+                             ReductionCase{"gen4_h400_half", 4, 640, 480, 0x04, 0x00, 0, 320, 480, 3, 0, 6, 0},
+                             ReductionCase{"gen4_h200", 4, 640, 480, 0x02, 0x00, 0, 480, 480, 3, 0, 4, 0},
+                             ReductionCase{"gen4_h080", 4, 640, 480, 0x00, 0x80, 0, 600, 480, 15, 0, 16, 0},
+                             ReductionCase{"gen4_h740", 4, 640, 480, 0x07, 0x40, 0, 60, 480, 1, 0, 10, 0},
+                             ReductionCase{"gen4_642_to_400", 4, 642, 480, 0x03, 0x04, 0, 400, 480, 399, 0, 640, 0},
+                             ReductionCase{"gen4_v400_half", 4, 640, 480, 0x40, 0, 0x00, 640, 240, 0, 1, 0, 2},
+                             ReductionCase{"gen4_v_low_byte", 4, 640, 480, 0x00, 0, 0x80, 640, 450, 0, 15, 0, 16}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CaptureEngine, StoresYuy2PairsWithTheChromaOfTheirFirstPixel) {
   // Red pixels at even columns, white ones at odd columns.
@@ -157,7 +158,8 @@ TEST(CaptureEngine, StoresRgb565LittleEndian) {
   EngineSetup s{.left = 0, .right = 1, .top = 0, .bottom = 0};
   std::vector<std::uint8_t> memory(4, 0xEE);
   captureFrame(program(s), 4, 8, 8, source, memory);
-  EXPECT_EQ(std::vector<std::uint8_t>(memory.begin(), memory.end()), (std::vector<std::uint8_t>{0x00, 0xF8, 0xEE, 0xEE}));
+  EXPECT_EQ(std::vector<std::uint8_t>(memory.begin(), memory.end()),
+            (std::vector<std::uint8_t>{0x00, 0xF8, 0xEE, 0xEE}));
   EXPECT_EQ(toRgb565({0, 255, 0}), 0x07E0);
   EXPECT_EQ(fromRgb565(0xF81F), (Rgb{255, 0, 255}));
 }
@@ -182,8 +184,12 @@ TEST(CaptureEngine, DropsPixelsBeyondTheMemoryAndBlacksOutBeyondTheFrame) {
   // lies beyond a 2-pixel frame.
   EngineSetup s{.left = 0, .right = 3, .top = 0, .bottom = 1, .startUnits = 0, .pitchUnits = 4};
   std::vector<std::uint8_t> memory(12, 0xEE);
-  const CaptureResult r =
-      captureFrame(program(s), 3, 2, 8, [](int, int) { return Rgb{255, 255, 255}; }, memory);
+  const CaptureResult r = captureFrame(
+      program(s), 3, 2, 8,
+      [](int, int) {
+        return Rgb{255, 255, 255};
+      },
+      memory);
   EXPECT_EQ(r.pixelsStored, 5u);
   EXPECT_EQ(r.pixelsOutside, 1u);
   EXPECT_EQ(word(memory, 0), 0xFFFF);
@@ -207,11 +213,11 @@ TEST(CaptureEngine, StoresNothingWhileDisabledOrWithAnEmptyWindow) {
 
 TEST(TestPicture, BarsGridAndFrameNumber) {
   // 640 wide: bars of 80 pixels; grid lines every 32.
-  EXPECT_EQ(testPicturePixel(85, 100, 640, 480, 0), (Rgb{255, 255, 0}));   // yellow bar
-  EXPECT_EQ(testPicturePixel(96, 100, 640, 480, 0), (Rgb{0, 0, 255}));     // grid line over yellow
-  EXPECT_EQ(testPicturePixel(330, 100, 640, 480, 0), (Rgb{255, 0, 255}));  // magenta bar
-  EXPECT_EQ(testPicturePixel(639, 479, 640, 480, 0), (Rgb{0, 0, 0}));      // black bar
-  EXPECT_EQ(testPicturePixel(600, 64, 640, 480, 0), (Rgb{255, 255, 255})); // grid line over black
+  EXPECT_EQ(testPicturePixel(85, 100, 640, 480, 0), (Rgb{255, 255, 0}));    // yellow bar
+  EXPECT_EQ(testPicturePixel(96, 100, 640, 480, 0), (Rgb{0, 0, 255}));      // grid line over yellow
+  EXPECT_EQ(testPicturePixel(330, 100, 640, 480, 0), (Rgb{255, 0, 255}));   // magenta bar
+  EXPECT_EQ(testPicturePixel(639, 479, 640, 480, 0), (Rgb{0, 0, 0}));       // black bar
+  EXPECT_EQ(testPicturePixel(600, 64, 640, 480, 0), (Rgb{255, 255, 255}));  // grid line over black
   // Frame 7: the box at (8, 8); the digit's top-left cell is lit, the cell
   // below it is not ("7" is a bar and a right stroke).
   EXPECT_EQ(testPicturePixel(8, 8, 640, 480, 7), (Rgb{0, 0, 0}));

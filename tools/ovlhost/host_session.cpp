@@ -62,7 +62,8 @@ Json descriptorJson(const OverlayDescriptor& d) {
   j["keyColor"] = d.caps.keyColor;
   j["register0BSetting"] = d.caps.register0BSetting;
   j["window"] = windowJson(d.window);
-  j["capabilityValues"] = Json(std::vector<DWORD>(std::begin(d.caps.capabilityValues), std::end(d.caps.capabilityValues)));
+  j["capabilityValues"] =
+      Json(std::vector<DWORD>(std::begin(d.caps.capabilityValues), std::end(d.caps.capabilityValues)));
   return j;
 }
 
@@ -282,14 +283,16 @@ void Session::drawPicture() {
     bottom = std::min(bottom, mode.height);
     for (int y = top; y < bottom; ++y)
       for (int x = left; x < right; ++x) {
-        const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(mode.width) +
-                                static_cast<std::size_t>(x)) * static_cast<std::size_t>(bytes);
+        const std::size_t at =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(mode.width) + static_cast<std::size_t>(x)) *
+            static_cast<std::size_t>(bytes);
         for (int b = 0; b < bytes && at + static_cast<std::size_t>(b) < memory.size(); ++b)
           memory[at + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(value >> (8 * b));
       }
   };
   fill(0, 0, mode.width, mode.height, pictureValue(script_.machine.fill));
-  for (const PictureRect& r : script_.machine.rects) fill(r.rect[0], r.rect[1], r.rect[2], r.rect[3], pictureValue(r.colour));
+  for (const PictureRect& r : script_.machine.rects)
+    fill(r.rect[0], r.rect[1], r.rect[2], r.rect[3], pictureValue(r.colour));
 }
 
 // --- Steps ---
@@ -473,8 +476,9 @@ bool Session::rectStep(const Step& step, Json& j, std::string& error) {
     }
     // Surface side: the whole-block copy reaches height x pitch bytes, the
     // line copy the rectangle; both must lie in video memory.
-    const long long accessOffset = static_cast<long long>(reinterpret_cast<std::uintptr_t>(access_.memory) -
-                                                          reinterpret_cast<std::uintptr_t>(directDraw_->screenMemory()));
+    const long long accessOffset =
+        static_cast<long long>(reinterpret_cast<std::uintptr_t>(access_.memory) -
+                               reinterpret_cast<std::uintptr_t>(directDraw_->screenMemory()));
     const long long accessPitch = access_.pitch;
     const long long height = sr.bottom - sr.top;
     long long surfaceEnd = accessOffset + (sr.bottom > 0 ? (sr.bottom - 1) * accessPitch + sr.right * 2LL : 0);
@@ -555,9 +559,10 @@ void Session::eventStep(const Step& step, Json& j) {
 bool Session::runStep(const Step& step, Json& j, std::string& error) {
   switch (step.kind) {
     case StepKind::DriverProc: {
-      const LRESULT r = driverProc_(step.driverId, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(step.driverHandle)),
-                                    step.message, static_cast<LPARAM>(static_cast<std::int32_t>(step.param1)),
-                                    static_cast<LPARAM>(static_cast<std::int32_t>(step.param2)));
+      const LRESULT r =
+          driverProc_(step.driverId, reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(step.driverHandle)),
+                      step.message, static_cast<LPARAM>(static_cast<std::int32_t>(step.param1)),
+                      static_cast<LPARAM>(static_cast<std::int32_t>(step.param2)));
       j["result"] = static_cast<long long>(r);
       j["messageBuffer"] = std::string(state_->messageBuffer, strnlen(state_->messageBuffer, messageBufferSize));
       return true;
@@ -674,8 +679,10 @@ bool Session::writePictures(std::string& error) {
     for (auto it = directDraw_->updates().rbegin(); it != directDraw_->updates().rend(); ++it) {
       if (it->surface != live->id || it->result != 0) continue;
       place.shown = (it->flags & platform::DDOVER_SHOW) != 0;
-      if (it->source) place.source = {it->source->left, it->source->top, it->source->right, it->source->bottom};
-      else place.source = {0, 0, overlay.width, overlay.height};
+      if (it->source)
+        place.source = {it->source->left, it->source->top, it->source->right, it->source->bottom};
+      else
+        place.source = {0, 0, overlay.width, overlay.height};
       if (it->dest) place.destination = {it->dest->left, it->dest->top, it->dest->right, it->dest->bottom};
       if ((it->flags & platform::DDOVER_KEYDESTOVERRIDE) != 0 && it->fx) {
         place.keyed = true;
@@ -742,6 +749,12 @@ Json Session::finalState() {
   st["screenWidth"] = s.screenWidth;
   st["overlayOffset"] = s.overlayOffset;
   st["defaultKey"] = s.defaultKey;
+  st["driverTable"] = Json{{"size", s.driverTable.size}};
+  st["attributeBlock"] = Json{
+      {"size", s.attributeBlock.size},
+      {"mask", s.attributeBlock.mask},
+      {"attributes", std::vector<int>(std::begin(s.attributeBlock.attributes), std::end(s.attributeBlock.attributes))}};
+  st["scratchDescriptor"] = descriptorJson(s.scratchDescriptor);
   Json seq;
   for (int index = kFirstCaptureRegister; index <= kLastCaptureRegister; ++index)
     seq[hex(static_cast<unsigned>(index), 2)] = controller_->sequencer(static_cast<BYTE>(index));
@@ -821,25 +834,44 @@ int Session::run(const std::string& scriptName) {
 
 std::string resultName(long result) {
   switch (result) {
-    case errInterface: return "errInterface";
-    case errVersion: return "errVersion";
-    case errUnavailable: return "errUnavailable";
-    case errNullArgument: return "errNullArgument";
-    case errInvalidState: return "errInvalidState";
-    case errAttribute: return "errAttribute";
-    case errOverlayFailed: return "errOverlayFailed";
-    case errNoMemory: return "errNoMemory";
-    case errNoVideoMemory: return "errNoVideoMemory";
-    case errRevision: return "errRevision";
-    case errCapabilityFlags: return "errCapabilityFlags";
-    case errFormat: return "errFormat";
-    case errFormatMismatch: return "errFormatMismatch";
-    case errKeyColor: return "errKeyColor";
-    case errGeometry: return "errGeometry";
-    case errLocked: return "errLocked";
-    case errWindowedRefused: return "errWindowedRefused";
-    case errNotImplemented: return "errNotImplemented";
-    default: return result < 0 ? "unknown" : "";
+    case errInterface:
+      return "errInterface";
+    case errVersion:
+      return "errVersion";
+    case errUnavailable:
+      return "errUnavailable";
+    case errNullArgument:
+      return "errNullArgument";
+    case errInvalidState:
+      return "errInvalidState";
+    case errAttribute:
+      return "errAttribute";
+    case errOverlayFailed:
+      return "errOverlayFailed";
+    case errNoMemory:
+      return "errNoMemory";
+    case errNoVideoMemory:
+      return "errNoVideoMemory";
+    case errRevision:
+      return "errRevision";
+    case errCapabilityFlags:
+      return "errCapabilityFlags";
+    case errFormat:
+      return "errFormat";
+    case errFormatMismatch:
+      return "errFormatMismatch";
+    case errKeyColor:
+      return "errKeyColor";
+    case errGeometry:
+      return "errGeometry";
+    case errLocked:
+      return "errLocked";
+    case errWindowedRefused:
+      return "errWindowedRefused";
+    case errNotImplemented:
+      return "errNotImplemented";
+    default:
+      return result < 0 ? "unknown" : "";
   }
 }
 

@@ -12,9 +12,9 @@
 namespace ovlhost {
 
 struct SessionOptions {
-  std::filesystem::path driver;       // the driver library
-  std::filesystem::path png;          // the screen picture; empty for none
-  bool trace = false;                 // port accesses and DirectDraw calls per step
+  std::filesystem::path driver;  // the driver library
+  std::filesystem::path png;     // the screen picture; empty for none
+  bool trace = false;            // port accesses and DirectDraw calls per step
 };
 
 // Exit codes besides kBadScriptExit.

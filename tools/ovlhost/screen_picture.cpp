@@ -42,12 +42,14 @@ int bytesPerPixel(PixelKind kind) {
 }  // namespace
 
 Rgb Image::at(int x, int y) const {
-  const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+  const std::size_t i =
+      (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
   return {rgb.at(i), rgb.at(i + 1), rgb.at(i + 2)};
 }
 
 void Image::set(int x, int y, Rgb c) {
-  const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+  const std::size_t i =
+      (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
   rgb.at(i) = c.r;
   rgb.at(i + 1) = c.g;
   rgb.at(i + 2) = c.b;

@@ -49,8 +49,12 @@ TEST(Composition, KeyedOverlayReplacesOnlyKeyPixelsInsideTheDestination) {
   screen.put(7, 3, 0xF81F);
   Surface16 overlay(4, 2, 0xF800);  // red
   overlay.put(1, 1, 0x001F);        // blue
-  OverlayPlacement place{.shown = true, .source = {0, 0, 4, 2}, .destination = {2, 1, 6, 3}, .keyed = true,
-                         .keyLow = 0xF81F, .keyHigh = 0xF81F};
+  OverlayPlacement place{.shown = true,
+                         .source = {0, 0, 4, 2},
+                         .destination = {2, 1, 6, 3},
+                         .keyed = true,
+                         .keyLow = 0xF81F,
+                         .keyHigh = 0xF81F};
   const SurfaceView overlayView = overlay.view();
   const Image image = composeScreen(screen.view(), &overlayView, place);
   EXPECT_EQ(image.at(2, 1), kRed);
@@ -99,8 +103,8 @@ TEST(Composition, ReadsEachScreenDepthAndYuy2) {
   // YUY2 overlay: white, black pair.
   std::vector<std::uint8_t> yuy2 = {235, 128, 16, 128};
   SurfaceView overlay{.memory = yuy2, .width = 2, .height = 1, .pitch = 4, .kind = PixelKind::Yuy2};
-  OverlayPlacement place{.shown = true, .source = {0, 0, 2, 1}, .destination = {0, 0, 4, 1}, .keyed = true,
-                         .keyLow = 5, .keyHigh = 5};
+  OverlayPlacement place{
+      .shown = true, .source = {0, 0, 2, 1}, .destination = {0, 0, 4, 1}, .keyed = true, .keyLow = 5, .keyHigh = 5};
   Image image = composeScreen(s8, &overlay, place);
   EXPECT_EQ(image.at(0, 0), kWhite);
   EXPECT_EQ(image.at(1, 0), kWhite);  // key, source column 0
@@ -108,8 +112,14 @@ TEST(Composition, ReadsEachScreenDepthAndYuy2) {
   EXPECT_EQ(image.at(3, 0), kWhite);
   // 24-bit screen, red in bits 16-23 of the little-endian value.
   std::vector<std::uint8_t> screen24 = {0x00, 0x00, 0xFF, 0xFF, 0x00, 0xFF};
-  SurfaceView s24{.memory = screen24, .width = 2, .height = 1, .pitch = 6, .kind = PixelKind::Rgb24,
-                  .redMask = 0xFF0000, .greenMask = 0xFF00, .blueMask = 0xFF};
+  SurfaceView s24{.memory = screen24,
+                  .width = 2,
+                  .height = 1,
+                  .pitch = 6,
+                  .kind = PixelKind::Rgb24,
+                  .redMask = 0xFF0000,
+                  .greenMask = 0xFF00,
+                  .blueMask = 0xFF};
   EXPECT_EQ(pixelValue(s24, 1, 0), 0xFF00FFu);
   image = surfaceImage(s24);
   EXPECT_EQ(image.at(0, 0), kRed);

@@ -14,10 +14,31 @@ using nlohmann::json;
 
 // The fields a step may carry.
 enum class Field {
-  message, driverId, driverHandle, param1, param2,
-  interfaceId, version, flags, tableSize, size, mask, values,
-  descriptor, window, surfaceRect, hostRect, pitch, pattern, a, b,
-  bitsPerPixel, width, height, bytes, null,
+  message,
+  driverId,
+  driverHandle,
+  param1,
+  param2,
+  interfaceId,
+  version,
+  flags,
+  tableSize,
+  size,
+  mask,
+  values,
+  descriptor,
+  window,
+  surfaceRect,
+  hostRect,
+  pitch,
+  pattern,
+  a,
+  b,
+  bitsPerPixel,
+  width,
+  height,
+  bytes,
+  null,
 };
 
 struct FieldUse {
@@ -36,18 +57,25 @@ constexpr FieldUse nullArg{Field::null, "null", false};
 
 // Every step, with the fields it reads.
 const StepSpec kSteps[] = {
-    {"DriverProc", StepKind::DriverProc,
-     {{Field::message, "message", true}, {Field::driverId, "driverId", false},
-      {Field::driverHandle, "driverHandle", false}, {Field::param1, "param1", false},
+    {"DriverProc",
+     StepKind::DriverProc,
+     {{Field::message, "message", true},
+      {Field::driverId, "driverId", false},
+      {Field::driverHandle, "driverHandle", false},
+      {Field::param1, "param1", false},
       {Field::param2, "param2", false}}},
-    {"vpmDriverProc", StepKind::vpmDriverProc,
+    {"vpmDriverProc",
+     StepKind::vpmDriverProc,
      {{Field::interfaceId, "interface", false}, {Field::version, "version", false}, nullArg}},
     {"closeDriver", StepKind::closeDriver, {nullArg}},
     {"queryDriver", StepKind::queryDriver, {{Field::tableSize, "tableSize", false}, nullArg}},
-    {"negotiate", StepKind::negotiate, {{Field::flags, "flags", true}, {Field::descriptor, "descriptor", true}, nullArg}},
+    {"negotiate",
+     StepKind::negotiate,
+     {{Field::flags, "flags", true}, {Field::descriptor, "descriptor", true}, nullArg}},
     {"openOverlay", StepKind::openOverlay, {{Field::descriptor, "descriptor", true}, nullArg}},
     {"getAttributes", StepKind::getAttributes, {{Field::size, "size", false}, nullArg}},
-    {"setAttributes", StepKind::setAttributes,
+    {"setAttributes",
+     StepKind::setAttributes,
      {{Field::size, "size", false}, {Field::mask, "mask", false}, {Field::values, "values", false}, nullArg}},
     {"close", StepKind::close, {nullArg}},
     {"show", StepKind::show, {nullArg}},
@@ -60,15 +88,23 @@ const StepSpec kSteps[] = {
     {"setWindow", StepKind::setWindow, {{Field::window, "window", true}, nullArg}},
     {"lock", StepKind::lock, {{Field::flags, "flags", true}}},
     {"unlock", StepKind::unlock, {}},
-    {"readRect", StepKind::readRect,
-     {{Field::surfaceRect, "surfaceRect", true}, {Field::hostRect, "hostRect", true}, {Field::pitch, "pitch", true},
+    {"readRect",
+     StepKind::readRect,
+     {{Field::surfaceRect, "surfaceRect", true},
+      {Field::hostRect, "hostRect", true},
+      {Field::pitch, "pitch", true},
       nullArg}},
-    {"writeRect", StepKind::writeRect,
-     {{Field::surfaceRect, "surfaceRect", true}, {Field::hostRect, "hostRect", true}, {Field::pitch, "pitch", true},
-      {Field::pattern, "pattern", true}, nullArg}},
+    {"writeRect",
+     StepKind::writeRect,
+     {{Field::surfaceRect, "surfaceRect", true},
+      {Field::hostRect, "hostRect", true},
+      {Field::pitch, "pitch", true},
+      {Field::pattern, "pattern", true},
+      nullArg}},
     {"reservedOp2", StepKind::reservedOp2, {{Field::a, "a", false}}},
     {"loseSurfaces", StepKind::loseSurfaces, {}},
-    {"modeChange", StepKind::modeChange,
+    {"modeChange",
+     StepKind::modeChange,
      {{Field::bitsPerPixel, "bitsPerPixel", true}, {Field::width, "width", false}, {Field::height, "height", false}}},
     {"shrinkVideoMemory", StepKind::shrinkVideoMemory, {{Field::bytes, "bytes", true}}},
     {"failNextGlobalAlloc", StepKind::failNextGlobalAlloc, {}},
@@ -161,6 +197,15 @@ class Reader {
     return true;
   }
 
+  // A screen depth the simulated display offers.
+  bool depth(const json& value, const std::string& field, int& out) {
+    int bits = 0;
+    if (!small(value, field, 0, 64, bits)) return false;
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return fail(field, "expected 8, 16, 24 or 32");
+    out = bits;
+    return true;
+  }
+
   bool boolean(const json& value, const std::string& field, bool& out) {
     if (!value.is_boolean()) return fail(field, std::string("expected true or false, got ") + value.type_name());
     out = value.get<bool>();
@@ -230,14 +275,22 @@ class Reader {
       const std::string& k = it.key();
       const std::string name = field + "." + k;
       bool ok = true;
-      if (k == "frameWidth") ok = i32(*it, name, w.frameWidth);
-      else if (k == "frameHeight") ok = i32(*it, name, w.frameHeight);
-      else if (k == "surfaceWidth") ok = i32(*it, name, w.surfaceWidth);
-      else if (k == "surfaceHeight") ok = i32(*it, name, w.surfaceHeight);
-      else if (k == "captureRect") ok = rect(*it, name, w.captureRect);
-      else if (k == "imageRect") ok = rect(*it, name, w.imageRect);
-      else if (k == "displayRect") ok = rect(*it, name, w.displayRect);
-      else if (k == "destRect") ok = rect(*it, name, w.destRect);
+      if (k == "frameWidth")
+        ok = i32(*it, name, w.frameWidth);
+      else if (k == "frameHeight")
+        ok = i32(*it, name, w.frameHeight);
+      else if (k == "surfaceWidth")
+        ok = i32(*it, name, w.surfaceWidth);
+      else if (k == "surfaceHeight")
+        ok = i32(*it, name, w.surfaceHeight);
+      else if (k == "captureRect")
+        ok = rect(*it, name, w.captureRect);
+      else if (k == "imageRect")
+        ok = rect(*it, name, w.imageRect);
+      else if (k == "displayRect")
+        ok = rect(*it, name, w.displayRect);
+      else if (k == "destRect")
+        ok = rect(*it, name, w.destRect);
       if (!ok) return false;
     }
     return true;
@@ -253,19 +306,28 @@ class Reader {
       const std::string& k = it.key();
       const std::string name = field + "." + k;
       bool ok = true;
-      if (k == "ownerWindow") ok = u32(*it, name, d.ownerWindow);
-      else if (k == "noticeCallback") ok = boolean(*it, name, d.noticeCallback);
-      else if (k == "revision") ok = u32(*it, name, d.revision);
-      else if (k == "formats") ok = u32(*it, name, d.formats);
-      else if (k == "format") ok = u32(*it, name, d.format);
-      else if (k == "capFlags") ok = u32(*it, name, d.capFlags);
-      else if (k == "generationMask") ok = u32(*it, name, d.generationMask);
-      else if (k == "keyColor") ok = u32(*it, name, d.keyColor);
+      if (k == "ownerWindow")
+        ok = u32(*it, name, d.ownerWindow);
+      else if (k == "noticeCallback")
+        ok = boolean(*it, name, d.noticeCallback);
+      else if (k == "revision")
+        ok = u32(*it, name, d.revision);
+      else if (k == "formats")
+        ok = u32(*it, name, d.formats);
+      else if (k == "format")
+        ok = u32(*it, name, d.format);
+      else if (k == "capFlags")
+        ok = u32(*it, name, d.capFlags);
+      else if (k == "generationMask")
+        ok = u32(*it, name, d.generationMask);
+      else if (k == "keyColor")
+        ok = u32(*it, name, d.keyColor);
       else if (k == "register0BSetting") {
         int v = 0;
         ok = small(*it, name, 0, 255, v);
         d.register0BSetting = static_cast<std::uint32_t>(v);
-      } else if (k == "window") ok = window(*it, name, d.window);
+      } else if (k == "window")
+        ok = window(*it, name, d.window);
       if (!ok) return false;
     }
     return true;
@@ -279,22 +341,32 @@ class Reader {
 bool readStepField(Reader& r, Field field, const json& v, const std::string& name, Step& step) {
   int n = 0;
   switch (field) {
-    case Field::message: return r.u32(v, name, step.message);
-    case Field::driverId: return r.u32(v, name, step.driverId);
-    case Field::driverHandle: return r.u32(v, name, step.driverHandle);
-    case Field::param1: return r.u32(v, name, step.param1);
-    case Field::param2: return r.u32(v, name, step.param2);
-    case Field::interfaceId: return r.u32(v, name, step.interfaceId);
-    case Field::version: return r.u32(v, name, step.version);
-    case Field::flags: return r.u32(v, name, step.flags);
+    case Field::message:
+      return r.u32(v, name, step.message);
+    case Field::driverId:
+      return r.u32(v, name, step.driverId);
+    case Field::driverHandle:
+      return r.u32(v, name, step.driverHandle);
+    case Field::param1:
+      return r.u32(v, name, step.param1);
+    case Field::param2:
+      return r.u32(v, name, step.param2);
+    case Field::interfaceId:
+      return r.u32(v, name, step.interfaceId);
+    case Field::version:
+      return r.u32(v, name, step.version);
+    case Field::flags:
+      return r.u32(v, name, step.flags);
     case Field::tableSize: {
       std::uint32_t size = 0;
       if (!r.u32(v, name, size)) return false;
       step.tableSize = size;
       return true;
     }
-    case Field::size: return r.u32(v, name, step.size);
-    case Field::mask: return r.u32(v, name, step.mask);
+    case Field::size:
+      return r.u32(v, name, step.size);
+    case Field::mask:
+      return r.u32(v, name, step.mask);
     case Field::values:
       if (!v.is_array() || v.size() != 5) return r.fail(name, "expected an array of 5 byte values");
       for (std::size_t i = 0; i < 5; ++i) {
@@ -302,10 +374,14 @@ bool readStepField(Reader& r, Field field, const json& v, const std::string& nam
         step.values[i] = static_cast<std::uint8_t>(n);
       }
       return true;
-    case Field::descriptor: return r.descriptor(v, name, step.descriptor);
-    case Field::window: return r.window(v, name, step.window);
-    case Field::surfaceRect: return r.rect(v, name, step.surfaceRect);
-    case Field::hostRect: return r.rect(v, name, step.hostRect);
+    case Field::descriptor:
+      return r.descriptor(v, name, step.descriptor);
+    case Field::window:
+      return r.window(v, name, step.window);
+    case Field::surfaceRect:
+      return r.rect(v, name, step.surfaceRect);
+    case Field::hostRect:
+      return r.rect(v, name, step.hostRect);
     case Field::pitch:
       if (!r.small(v, name, 0, 1 << 16, n)) return false;
       step.pitch = static_cast<std::uint32_t>(n);
@@ -314,12 +390,18 @@ bool readStepField(Reader& r, Field field, const json& v, const std::string& nam
       if (!r.small(v, name, 0, 0xFFFF, n)) return false;
       step.pattern = static_cast<std::uint16_t>(n);
       return true;
-    case Field::a: return r.u32(v, name, step.a);
-    case Field::b: return r.u32(v, name, step.b);
-    case Field::bitsPerPixel: return r.small(v, name, 1, 32, step.bitsPerPixel);
-    case Field::width: return r.small(v, name, 1, 4096, step.width);
-    case Field::height: return r.small(v, name, 1, 4096, step.height);
-    case Field::bytes: return r.u32(v, name, step.bytes);
+    case Field::a:
+      return r.u32(v, name, step.a);
+    case Field::b:
+      return r.u32(v, name, step.b);
+    case Field::bitsPerPixel:
+      return r.depth(v, name, step.bitsPerPixel);
+    case Field::width:
+      return r.small(v, name, 1, 4096, step.width);
+    case Field::height:
+      return r.small(v, name, 1, 4096, step.height);
+    case Field::bytes:
+      return r.u32(v, name, step.bytes);
     case Field::null:
       if (!v.is_string()) return r.fail(name, std::string("expected the name of an argument, got ") + v.type_name());
       step.nullArgument = v.get<std::string>();
@@ -378,15 +460,19 @@ bool parseMachine(const json& value, MachineSpec& m, std::string& error) {
   for (auto it = value.begin(); it != value.end(); ++it) {
     const std::string& k = it.key();
     bool ok = true;
-    if (k == "width") ok = r.small(*it, k, 1, 4095, m.width);
-    else if (k == "height") ok = r.small(*it, k, 1, 4095, m.height);
-    else if (k == "bitsPerPixel") ok = r.small(*it, k, 1, 32, m.bitsPerPixel);
-    else if (k == "generation") ok = r.small(*it, k, 0, 31, m.generation);
+    if (k == "width")
+      ok = r.small(*it, k, 1, 4095, m.width);
+    else if (k == "height")
+      ok = r.small(*it, k, 1, 4095, m.height);
+    else if (k == "bitsPerPixel")
+      ok = r.depth(*it, k, m.bitsPerPixel);
+    else if (k == "generation")
+      ok = r.small(*it, k, 0, 31, m.generation);
     else if (k == "videoMemory") {
       ok = r.small(*it, k, 1, 64 << 20, n);
       m.videoMemory = static_cast<std::uint32_t>(n);
-    }
-    else if (k == "rgb") ok = r.boolean(*it, k, m.rgb);
+    } else if (k == "rgb")
+      ok = r.boolean(*it, k, m.rgb);
     else if (k == "palette") {
       if (!it->is_array() || it->size() > 256) return r.fail(k, "expected an array of up to 256 colours \"#rrggbb\"");
       for (std::size_t i = 0; i < it->size(); ++i) {

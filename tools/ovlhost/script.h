@@ -41,7 +41,7 @@ struct MachineSpec {
   int bitsPerPixel = 16;
   int generation = 3;
   std::uint32_t videoMemory = 2u << 20;
-  bool rgb = true;  // the primary surface's pixel format carries DDPF_RGB
+  bool rgb = true;           // the primary surface's pixel format carries DDPF_RGB
   std::vector<Rgb> palette;  // entries from 0 on; the rest keep the default palette
   PictureColour fill;
   std::vector<PictureRect> rects;

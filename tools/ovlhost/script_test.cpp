@@ -86,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, BadScripts,
     ::testing::Values(
         BadScript{R"({"machine": {}, "steps": [{"step": "show"}, {"step": "flip"}]})", "step 2: unknown step \"flip\""},
-        BadScript{R"({"machine": {}, "steps": [{"flags": 1}]})", "step 1: field \"step\": expected the name of the step"},
+        BadScript{R"({"machine": {}, "steps": [{"flags": 1}]})",
+                  "step 1: field \"step\": expected the name of the step"},
         BadScript{R"({"machine": {}, "steps": [{"step": "negotiate", "descriptor": {}}]})",
                   "step 1 (negotiate): field \"flags\": is missing"},
         BadScript{R"({"machine": {}, "steps": [{"step": "negotiate", "flags": "many", "descriptor": {}}]})",
@@ -113,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "step 1 (writeRect): field \"pattern\": expected a value from 0 to 65535"},
         BadScript{R"({"machine": {"bitsPerPixel": "deep"}, "steps": []})",
                   "machine: field \"bitsPerPixel\": expected an integer, got the text \"deep\""},
+        BadScript{R"({"machine": {}, "steps": [{"step": "modeChange", "bitsPerPixel": 15}]})",
+                  "step 1 (modeChange): field \"bitsPerPixel\": expected 8, 16, 24 or 32"},
         BadScript{R"({"machine": {"depth": 16}, "steps": []})", "machine: field \"depth\": is not a field here"},
         BadScript{R"({"machine": {"picture": {"rects": [{"rect": [0, 0, 1, 1], "color": "red"}]}}, "steps": []})",
                   "machine: field \"picture.rects[0].color\": expected \"#rrggbb\", \"key\" or {\"index\": n}"},
