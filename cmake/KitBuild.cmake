@@ -27,6 +27,7 @@ function(kit_cp932_texts target input ns)
   get_filename_component(base ${input} NAME_WE)
   set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/generated)
   set(out ${out_dir}/${base}_cp932.h)
+  file(MAKE_DIRECTORY ${out_dir})
   add_custom_command(
     OUTPUT ${out}
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/cmake/cp932_texts.py
