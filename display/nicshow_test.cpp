@@ -90,12 +90,14 @@ struct Scenario {
 };
 
 // The calls a run makes: a reset for every LANA from 0 to lastReset, each
-// followed by a status request where the scenario says one is sent.
+// followed by a status request where the scenario says one is sent; each
+// control block cleared but for the fields of its command.
 std::vector<sim::NetBiosCall> expectedCalls(const Scenario& s) {
   std::vector<sim::NetBiosCall> calls;
   for (int n = 0; n <= s.lastReset; ++n) {
-    calls.push_back({NCBRESET, static_cast<UCHAR>(n), 0, {}});
-    if (s.statused.count(n) != 0) calls.push_back({NCBASTAT, static_cast<UCHAR>(n), 600, {0x2A, 0x09}});
+    calls.push_back({NCBRESET, static_cast<UCHAR>(n), 0, {}, false, true});
+    if (s.statused.count(n) != 0)
+      calls.push_back({NCBASTAT, static_cast<UCHAR>(n), 600, {0x2A, 0x09}, true, true});
   }
   return calls;
 }

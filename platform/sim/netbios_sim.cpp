@@ -32,6 +32,17 @@ UCHAR adapterStatus(const SimLana& lana, NCB& ncb) {
   return complete ? NRC_GOODRET : NRC_INCOMP;
 }
 
+// True when the fields a caller does not set for a reset or a status are
+// zero, as in a control block cleared before use.
+bool otherFieldsZero(const NCB& ncb) {
+  const auto zero = [](const auto& field) {
+    return std::all_of(std::begin(field), std::end(field), [](UCHAR b) { return b == 0; });
+  };
+  return ncb.ncb_retcode == 0 && ncb.ncb_lsn == 0 && ncb.ncb_num == 0 && zero(ncb.ncb_name) &&
+         ncb.ncb_rto == 0 && ncb.ncb_sto == 0 && ncb.ncb_post == nullptr && ncb.ncb_cmd_cplt == 0 &&
+         zero(ncb.ncb_reserve) && ncb.ncb_event == nullptr;
+}
+
 }  // namespace
 
 const SimLana* SimNetBios::find(UCHAR number) const {
@@ -47,6 +58,8 @@ UCHAR SimNetBios::Netbios(NCB* ncb) {
   call.lana = ncb->ncb_lana_num;
   call.length = ncb->ncb_length;
   std::copy(std::begin(ncb->ncb_callname), std::end(ncb->ncb_callname), call.callname.begin());
+  call.buffer = ncb->ncb_buffer != nullptr;
+  call.othersZero = otherFieldsZero(*ncb);
   calls.push_back(call);
 
   UCHAR result = NRC_GOODRET;

@@ -136,8 +136,20 @@ TEST(SimNetBios, AnswersAsItsTableSays) {
   EXPECT_EQ(buffer[4], 0xEE);
 
   ASSERT_EQ(netbios.calls.size(), 9u);
-  EXPECT_EQ(netbios.calls[2], (sim::NetBiosCall{NCBASTAT, 0, 80, {'*'}}));
-  EXPECT_EQ(netbios.calls[5], (sim::NetBiosCall{NCBASTAT, 1, 80, {'X'}}));
+  EXPECT_EQ(netbios.calls[0], (sim::NetBiosCall{NCBRESET, 1, 0, {'*'}, false, true}));
+  EXPECT_EQ(netbios.calls[2], (sim::NetBiosCall{NCBASTAT, 0, 80, {'*'}, true, true}));
+  EXPECT_EQ(netbios.calls[5], (sim::NetBiosCall{NCBASTAT, 1, 80, {'X'}, true, true}));
+}
+
+TEST(SimNetBios, RecordsAControlBlockThatWasNotCleared) {
+  auto netbios = oneAdapter();
+  NCB ncb{};
+  ncb.ncb_command = NCBRESET;
+  ncb.ncb_lana_num = 1;
+  ncb.ncb_rto = 5;
+  netbios.Netbios(&ncb);
+  ASSERT_EQ(netbios.calls.size(), 1u);
+  EXPECT_FALSE(netbios.calls[0].othersZero);
 }
 
 TEST(SimNetBios, FailsWhereTheTableSaysItDoesNotAnswer) {
