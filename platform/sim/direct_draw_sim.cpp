@@ -12,6 +12,9 @@ constexpr DWORD kFourCCYuy2 = 0x32595559;
 constexpr DWORD kFourCCUyvy = 0x59565955;
 constexpr HRESULT kNotAnOverlaySurface = ddError(580);
 constexpr std::size_t kSurfaceAlign = 16;
+// The largest overlay surface side the display makes (the overlay engine
+// counts pixels and lines in 12 bits).
+constexpr DWORD kMaxOverlaySide = 4095;
 
 LONG overlayPitch(DWORD width) { return static_cast<LONG>((width * 2 + 7) & ~DWORD{7}); }
 
@@ -245,6 +248,8 @@ HRESULT SimDirectDraw::Object::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSur
     const bool rgb16 = (pf.dwFlags & DDPF_RGB) != 0 && pf.dwRGBBitCount == 16;
     const bool yuv = (pf.dwFlags & DDPF_FOURCC) != 0 && (pf.dwFourCC == kFourCCYuy2 || pf.dwFourCC == kFourCCUyvy);
     if (pf.dwSize != sizeof(DDPIXELFORMAT) || !(rgb16 || yuv)) return DDERR_INVALIDPIXELFORMAT;
+    // A surface the display cannot make is refused, as DirectDraw does.
+    if (desc->dwWidth > kMaxOverlaySide || desc->dwHeight > kMaxOverlaySide) return DDERR_INVALIDPARAMS;
     r.width = desc->dwWidth;
     r.height = desc->dwHeight;
     r.pitch = overlayPitch(desc->dwWidth);
@@ -252,9 +257,11 @@ HRESULT SimDirectDraw::Object::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSur
     r.hwcodec = (desc->ddsCaps.dwCaps & DDSCAPS_HWCODEC) != 0;
     if (r.hwcodec) {
       // The codec writes straight into the screen: no video memory of its
-      // own; its memory is the screen's, from the screen's second line.
+      // own; its memory is the screen's, from the screen's second line, and
+      // what a lock describes must lie in video memory.
       r.offset = static_cast<std::size_t>(owner_.mode_.width) * static_cast<std::size_t>(owner_.mode_.bytesPerPixel());
       r.bytes = 0;
+      if (r.offset + static_cast<std::size_t>(r.pitch) * r.height > owner_.memory_.size()) return DDERR_OUTOFVIDEOMEMORY;
     } else {
       const std::size_t bytes = static_cast<std::size_t>(r.pitch) * r.height;
       if (!owner_.allocate(bytes, r.offset)) return DDERR_OUTOFVIDEOMEMORY;

@@ -36,6 +36,35 @@ struct Session {
   }
 };
 
+TEST(SimDirectDraw, RefusesSurfacesTheDisplayCannotHold) {
+  SimDirectDraw sim(614400 + 200000);
+  Session s(sim);
+  IDirectDrawSurface* surface = nullptr;
+  // Sides beyond 4095, as a negative size turned unsigned gives.
+  auto huge = overlayDesc(0xFFFFFAECu, 240);
+  EXPECT_EQ(s.dd->CreateSurface(&huge, &surface, nullptr), DDERR_INVALIDPARAMS);
+  huge = overlayDesc(320, 4096);
+  EXPECT_EQ(s.dd->CreateSurface(&huge, &surface, nullptr), DDERR_INVALIDPARAMS);
+  // A codec surface whose lock would reach past video memory.
+  auto codec = overlayDesc(640, 700, DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY | DDSCAPS_HWCODEC);
+  EXPECT_EQ(s.dd->CreateSurface(&codec, &surface, nullptr), DDERR_OUTOFVIDEOMEMORY);
+  EXPECT_EQ(surface, nullptr);
+  EXPECT_EQ(sim.surfacesCreated, 1);  // the primary only
+}
+
+TEST(SimDirectDraw, ShrunkVideoMemoryHoldsOnlyWhatFitsBelowTheLimit) {
+  SimDirectDraw sim(2u << 20);
+  Session s(sim);
+  EXPECT_EQ(sim.limitVideoMemory(700000), 700000u);
+  IDirectDrawSurface* surface = nullptr;
+  auto desc = overlayDesc(320, 240);  // 153600 bytes after the 614400-byte screen
+  EXPECT_EQ(s.dd->CreateSurface(&desc, &surface, nullptr), DDERR_OUTOFVIDEOMEMORY);
+  desc = overlayDesc(64, 64);
+  EXPECT_EQ(s.dd->CreateSurface(&desc, &surface, nullptr), DD_OK);
+  // The screen always stays.
+  EXPECT_EQ(sim.limitVideoMemory(1000), 614400u);
+}
+
 TEST(SimDirectDraw, OverlaysFollowTheScreenUntilVideoMemoryRunsOut) {
   // 640 x 480 x 2 = 614400 bytes of screen; room for one 320 x 240 overlay
   // (640 x 240 = 153600 bytes) but not two.
