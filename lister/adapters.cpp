@@ -72,8 +72,8 @@ int collectAdapters(Lister& lister) {
     AdapterRecord& slot = lister.adapterList[static_cast<std::size_t>(count)];
     slot = AdapterRecord{};
     DWORD nameSize = static_cast<DWORD>(slot.name.size());
-    const LONG rc = registry.RegEnumKeyExA(classKey.get(), index, slot.name.data(), &nameSize, nullptr, nullptr,
-                                           nullptr, nullptr);
+    const LONG rc =
+        registry.RegEnumKeyExA(classKey.get(), index, slot.name.data(), &nameSize, nullptr, nullptr, nullptr, nullptr);
     if (rc == ERROR_MORE_DATA) {
       // A subkey name longer than 31 characters does not fit: skip it.
       slot = AdapterRecord{};

@@ -46,10 +46,18 @@ TEST(CollectAdapters, ListsOnlyNdis3OverEthernetWithCaseSignificant) {
   const std::string long62 = std::string(57, 'x') + "ndis3";  // 62 characters: fits
   const std::string long63 = std::string(58, 'x') + "ndis3";  // 63 characters: does not fit
   const Case cases[] = {
-      {"ndis3", "ethernet", true},        {"ndis2,ndis3", "ethernet", true}, {"ndis3,ndis4", "ethernet", true},
-      {"NDIS3", "ethernet", false},       {"ndis2", "ethernet", false},      {"ndis3", "Ethernet", false},
-      {"ndis3", "ethernet,token", false}, {"ndis3", "ether", false},         {"", "ethernet", false},
-      {"ndis3", "", false},               {long62.c_str(), "ethernet", true}, {long63.c_str(), "ethernet", false},
+      {"ndis3", "ethernet", true},
+      {"ndis2,ndis3", "ethernet", true},
+      {"ndis3,ndis4", "ethernet", true},
+      {"NDIS3", "ethernet", false},
+      {"ndis2", "ethernet", false},
+      {"ndis3", "Ethernet", false},
+      {"ndis3", "ethernet,token", false},
+      {"ndis3", "ether", false},
+      {"", "ethernet", false},
+      {"ndis3", "", false},
+      {long62.c_str(), "ethernet", true},
+      {long63.c_str(), "ethernet", false},
   };
   for (const Case& c : cases) {
     Notebook nb;
@@ -118,9 +126,9 @@ TEST(CollectAdapters, StopsAtOneHundredEntries) {
   EXPECT_EQ(list.back().name, "0104");
   EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), [](auto& a, auto& b) { return a.number < b.number; }));
   const auto& calls = nb.registry.calls();
-  EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
-                          [](const std::string& c) { return c.starts_with("RegEnumKeyExA"); }),
-            100);
+  EXPECT_EQ(
+      std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.starts_with("RegEnumKeyExA"); }),
+      100);
 }
 
 TEST(CollectAdapters, MissingClassKeyGivesNone) {

@@ -128,8 +128,7 @@ TEST(LabelColumn, PaddedTo32BytesOfTheCodePage932Form) {
   nb.console.out.clear();
   printObjectLine(nb.lister, row(0x00020203), std::vector<BYTE>{1, 0, 0, 0});
   // Six Japanese characters and "(Multicast)": 23 bytes.
-  EXPECT_EQ(nb.console.out,
-            std::string(ja::label_OID_GEN_MULTICAST_BYTES_XMIT) + std::string(9, ' ') + "  1\n");
+  EXPECT_EQ(nb.console.out, std::string(ja::label_OID_GEN_MULTICAST_BYTES_XMIT) + std::string(9, ' ') + "  1\n");
 }
 
 // Bytes an earlier object left in the value buffer never show in a shorter value.
@@ -138,12 +137,12 @@ TEST(PrintObjects, ListsAnsweredObjectsInTableOrder) {
   nb.device.installed = true;
   nb.lister.deviceHandle = nb.device.CreateFileA("\\\\.\\KVELDNAV.VXD", 0, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   std::memcpy(nb.lister.selectedAdapter.data(), "0001", 4);
-  nb.device.answer("0001", 0x0001010D, {'A', 'B', 'C'});                    // text without a zero
-  nb.device.answer("0001", 0x0001010C, {0x00, 0x0e});                       // vendor code of 2 bytes
-  nb.device.answer("0001", 0x0001010B, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff});  // fills the buffer before
+  nb.device.answer("0001", 0x0001010D, {'A', 'B', 'C'});                        // text without a zero
+  nb.device.answer("0001", 0x0001010C, {0x00, 0x0e});                           // vendor code of 2 bytes
+  nb.device.answer("0001", 0x0001010B, {0xff, 0xff, 0xff, 0xff, 0xff, 0xff});   // fills the buffer before
   nb.device.answer("0001", 0x00010107, {0xa0, 0x86, 0x01, 0x00}, 0xC0000001u);  // failure status
-  nb.device.answer("0001", 0x00010106, {});                                 // empty value
-  nb.device.answer("0000", 0x00010105, {1, 0, 0, 0});                       // another adapter
+  nb.device.answer("0001", 0x00010106, {});                                     // empty value
+  nb.device.answer("0000", 0x00010105, {1, 0, 0, 0});                           // another adapter
   nb.device.answer("0001", 0x01020207, {2, 0, 0, 0});
   printObjects(nb.lister);
   EXPECT_EQ(nb.console.out,
@@ -165,8 +164,8 @@ TEST(PrintObjects, ListsAnsweredObjectsInTableOrder) {
 // originals, and every row carries the label written for its NDIS name.
 TEST(JapaneseTexts, EqualIconvConversionAndBelongToTheirRows) {
   const std::map<std::string, std::string_view> messages{
-      {"notWindows95", ja::notWindows95}, {"noAdapters", ja::noAdapters},         {"selectNumber", ja::selectNumber},
-      {"wrongAdapter", ja::wrongAdapter}, {"usage", ja::usage}, {"deviceNotFound", ja::deviceNotFound}};
+      {"notWindows95", ja::notWindows95}, {"noAdapters", ja::noAdapters}, {"selectNumber", ja::selectNumber},
+      {"wrongAdapter", ja::wrongAdapter}, {"usage", ja::usage},           {"deviceNotFound", ja::deviceNotFound}};
   std::ifstream in(OIDVIEW_TEXTS);
   ASSERT_TRUE(in);
   iconv_t cd = iconv_open("CP932", "UTF-8");

@@ -19,9 +19,9 @@ namespace oidview {
 
 // One network adapter found in the registry's network class key.
 struct AdapterRecord {
-  std::int32_t number;                  // leading decimal number of name, the sort key
-  std::array<char, 32> name;            // subkey name under the class key, zero-terminated
-  std::array<char, 64> description;     // its DriverDesc, empty when it cannot be read
+  std::int32_t number;               // leading decimal number of name, the sort key
+  std::array<char, 32> name;         // subkey name under the class key, zero-terminated
+  std::array<char, 64> description;  // its DriverDesc, empty when it cannot be read
 };
 
 inline constexpr int kAdapterSlots = 100;
@@ -49,14 +49,24 @@ struct NameEntry {
 };
 
 // How an object's value is printed.
-enum class ValueRule { hardwareStatus, mediumList, linkSpeed, vendorCode, text, bitNames, version, addressList, length };
+enum class ValueRule {
+  hardwareStatus,
+  mediumList,
+  linkSpeed,
+  vendorCode,
+  text,
+  bitNames,
+  version,
+  addressList,
+  length
+};
 
 struct ObjectRow {
-  DWORD oid;                 // 0 ends the table
+  DWORD oid;                  // 0 ends the table
   std::string_view ndisName;  // the English label
   std::string_view label;     // the Japanese label, code page 932
   ValueRule rule;
-  const NameEntry* names;     // the bit-name table of a bitNames row
+  const NameEntry* names;  // the bit-name table of a bitNames row
 };
 
 extern const std::array<NameEntry, 6> hardwareStatusNames;

@@ -25,8 +25,9 @@ struct Notebook3 : Notebook {
     for (const char* name : {"0000", "0002", "0010"}) device.answer(name, 0x00010107, {0xa0, 0x86, 0x01, 0x00});
   }
   std::string chosen() const {
-    return device.requests().empty() ? std::string("(none)")
-                                     : std::string(reinterpret_cast<const char*>(device.requests()[0].input.data() + 24));
+    return device.requests().empty()
+               ? std::string("(none)")
+               : std::string(reinterpret_cast<const char*>(device.requests()[0].input.data() + 24));
   }
   int registryCreates() const {
     return static_cast<int>(std::count_if(registry.calls().begin(), registry.calls().end(),
@@ -88,8 +89,8 @@ TEST(Oidview, JapaneseListingAndMessages) {
   EXPECT_EQ(nb.run({}), 1);
   const std::string prompt = std::string(ja::selectNumber) + "(1-3): ";
   EXPECT_EQ(nb.console.err,
-            "1. E100B PCI Adapter (0000)\n2. DC21X4 PCI Fast Ethernet Adapter (0002)\n3. Spare Card (0010)\n" +
-                prompt + prompt);
+            "1. E100B PCI Adapter (0000)\n2. DC21X4 PCI Fast Ethernet Adapter (0002)\n3. Spare Card (0010)\n" + prompt +
+                prompt);
   EXPECT_EQ(nb.console.out, std::string(ja::label_OID_GEN_LINK_SPEED) + std::string(18, ' ') + "  10 Mbps\n");
 
   Notebook3 wrong;
@@ -212,8 +213,9 @@ TEST(Oidview, InstallKeyIsCreatedOnceAndLeftAloneWhenPresent) {
   ASSERT_EQ(nb.run({"0000"}), 1);
   ASSERT_EQ(nb.run({"0000"}), 1);
   const auto& calls = nb.registry.calls();
-  EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.starts_with("RegSetValueExA"); }),
-            1);
+  EXPECT_EQ(
+      std::count_if(calls.begin(), calls.end(), [](const std::string& c) { return c.starts_with("RegSetValueExA"); }),
+      1);
   EXPECT_EQ(nb.registry.value(kInstall, "DstDir")->data.size(), 0u);
 
   Notebook3 set;

@@ -110,8 +110,7 @@ bool queryObject(Lister& lister, DWORD oid, std::span<BYTE> destination, DWORD& 
   if (head.status == kStatusFailure) return false;
   // A reply that puts the value outside the response is no value: nothing is
   // read outside the buffer and nothing beyond the caller's capacity.
-  if (head.dataLength > capacity || head.dataOffset > responseSize ||
-      head.dataLength > responseSize - head.dataOffset)
+  if (head.dataLength > capacity || head.dataOffset > responseSize || head.dataLength > responseSize - head.dataOffset)
     return false;
   if (head.dataLength > 0) std::memcpy(destination.data(), response.get() + head.dataOffset, head.dataLength);
   length = head.dataLength;

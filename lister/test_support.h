@@ -13,7 +13,8 @@
 namespace oidview::testing {
 
 inline constexpr const char* kNet = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Net";
-inline constexpr const char* kInstall = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\KVELDHUB\\Install";
+inline constexpr const char* kInstall =
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD\\KVELDHUB\\Install";
 
 // Standard output and error captured, standard input given as lines.
 class ScriptConsole : public platform::Console {

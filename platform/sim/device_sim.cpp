@@ -39,10 +39,14 @@ std::string hex(DWORD value) {
 std::string handleText(HANDLE handle) { return hex(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(handle))); }
 
 bool parseCompletion(std::string_view text, Completion& completion) {
-  if (text == "immediate") completion = Completion::immediate;
-  else if (text == "pending") completion = Completion::pending;
-  else if (text == "fails") completion = Completion::pendingFails;
-  else return false;
+  if (text == "immediate")
+    completion = Completion::immediate;
+  else if (text == "pending")
+    completion = Completion::pending;
+  else if (text == "fails")
+    completion = Completion::pendingFails;
+  else
+    return false;
   return true;
 }
 
@@ -52,9 +56,12 @@ bool parseHexBytes(std::string_view text, std::vector<BYTE>& bytes) {
   unsigned current = 0;
   for (char c : text) {
     unsigned v = 0;
-    if (c >= '0' && c <= '9') v = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f') v = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') v = static_cast<unsigned>(c - 'A' + 10);
+    if (c >= '0' && c <= '9')
+      v = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      v = static_cast<unsigned>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      v = static_cast<unsigned>(c - 'A' + 10);
     else if (c == ' ' || c == ',' || c == '-' || c == ':') {
       if (digits == 1) return false;
       continue;
@@ -149,11 +156,10 @@ DWORD SimDevice::respond(BYTE* output, DWORD outputSize, const DeviceAnswer* ans
   return end;
 }
 
-BOOL SimDevice::DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize,
-                                void* outBuffer, DWORD outBufferSize, DWORD* bytesReturned,
-                                OVERLAPPED* overlapped) {
-  log("DeviceIoControl(" + handleText(device) + ", " + hex(ioControlCode) + ", " + std::to_string(inBufferSize) +
-      ", " + std::to_string(outBufferSize) + (overlapped != nullptr ? ", overlapped)" : ")"));
+BOOL SimDevice::DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize, void* outBuffer,
+                                DWORD outBufferSize, DWORD* bytesReturned, OVERLAPPED* overlapped) {
+  log("DeviceIoControl(" + handleText(device) + ", " + hex(ioControlCode) + ", " + std::to_string(inBufferSize) + ", " +
+      std::to_string(outBufferSize) + (overlapped != nullptr ? ", overlapped)" : ")"));
   DeviceRequest request;
   request.code = ioControlCode;
   if (inBuffer != nullptr && inBufferSize > 0) {
@@ -165,8 +171,8 @@ BOOL SimDevice::DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuff
   if (object(device, Kind::device) == nullptr) return fail(ERROR_INVALID_HANDLE);
   requests_.push_back(request);
   if (ioControlCode != kCompanionQueryCode) return fail(ERROR_INVALID_FUNCTION);
-  if (inBuffer == nullptr || inBufferSize < kRequestSize || outBuffer == nullptr ||
-      outBufferSize < kResponseHeader || overlapped == nullptr)
+  if (inBuffer == nullptr || inBufferSize < kRequestSize || outBuffer == nullptr || outBufferSize < kResponseHeader ||
+      overlapped == nullptr)
     return fail(ERROR_INVALID_PARAMETER);
   if (failError != 0) return fail(failError);
 
@@ -249,8 +255,8 @@ BOOL SimDevice::GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, DWORD* 
   log("GetOverlappedResult(" + handleText(file) + ", " + std::to_string(wait) + ")");
   if (object(file, Kind::device) == nullptr || overlapped == nullptr) return fail(ERROR_INVALID_HANDLE);
   if (overlapped->Internal == kStatusPending) {
-    auto it = std::find_if(pending_.begin(), pending_.end(),
-                           [&](const Pending& p) { return p.overlapped == overlapped; });
+    auto it =
+        std::find_if(pending_.begin(), pending_.end(), [&](const Pending& p) { return p.overlapped == overlapped; });
     if (!wait || it == pending_.end()) return fail(ERROR_IO_INCOMPLETE);
     complete(static_cast<std::size_t>(it - pending_.begin()));
   }
@@ -267,7 +273,8 @@ BOOL SimDevice::CloseHandle(HANDLE handle) {
     return fail(ERROR_INVALID_HANDLE);
   }
   if (it->second.kind == Kind::device) {
-    const auto left = std::remove_if(pending_.begin(), pending_.end(), [&](const Pending& p) { return p.device == handle; });
+    const auto left =
+        std::remove_if(pending_.begin(), pending_.end(), [&](const Pending& p) { return p.device == handle; });
     abandoned_ += static_cast<int>(pending_.end() - left);
     pending_.erase(left, pending_.end());
   }

@@ -43,7 +43,7 @@ struct DeviceAnswer {
   std::optional<DWORD> dataLength;  // reported length; the number of data bytes when absent
   std::optional<DWORD> dataOffset;  // the value is moved here and the offset reported
   std::optional<Completion> completion;
-  DWORD failError = 0;              // non-zero: DeviceIoControl fails at once with this error
+  DWORD failError = 0;  // non-zero: DeviceIoControl fails at once with this error
 };
 
 // One request as the device received it.
@@ -82,8 +82,7 @@ class SimDevice : public platform::DeviceIo {
                      DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile) override;
   BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize, void* outBuffer,
                        DWORD outBufferSize, DWORD* bytesReturned, OVERLAPPED* overlapped) override;
-  HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                      const char* name) override;
+  HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, const char* name) override;
   DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
   BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) override;
   DWORD GetLastError() override { return lastError_; }

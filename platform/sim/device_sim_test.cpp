@@ -13,8 +13,7 @@ constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE;
 constexpr DWORD kFlags = FILE_FLAG_OVERLAPPED | FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_NORMAL;
 
 HANDLE open(SimDevice& device, const char* name = "\\\\.\\KVELDNAV.VXD") {
-  return device.CreateFileA(name, kAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, kFlags,
-                            nullptr);
+  return device.CreateFileA(name, kAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, kFlags, nullptr);
 }
 
 std::array<BYTE, 32> request(const char* adapter, DWORD oid) {
@@ -141,10 +140,10 @@ fail = 31
   EXPECT_EQ(device.answers[3].dataLength, 300u);
   EXPECT_EQ(device.answers[3].failError, 31u);
 
-  for (const char* bad : {"[device]\ncompletion = \"later\"\n",
-                          "[[device.answer]]\nadapter = \"0000\"\noid = 1\ndata = \"1 2\"\n",
-                          "[[device.answer]]\nadapter = \"0000\"\noid = 1\ndword = 1\ntext = \"x\"\n",
-                          "[[device.answer]]\noid = 1\n", "[user]\nlanguage = \"Japanese\"\n"}) {
+  for (const char* bad :
+       {"[device]\ncompletion = \"later\"\n", "[[device.answer]]\nadapter = \"0000\"\noid = 1\ndata = \"1 2\"\n",
+        "[[device.answer]]\nadapter = \"0000\"\noid = 1\ndword = 1\ntext = \"x\"\n", "[[device.answer]]\noid = 1\n",
+        "[user]\nlanguage = \"Japanese\"\n"}) {
     toml::parse_result p = toml::parse(bad);
     ASSERT_TRUE(p) << bad;
     SimDevice d;

@@ -3,8 +3,8 @@
 namespace platform {
 
 HANDLE Win32DeviceIo::CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
-                                  SECURITY_ATTRIBUTES* security, DWORD creationDisposition,
-                                  DWORD flagsAndAttributes, HANDLE templateFile) {
+                                  SECURITY_ATTRIBUTES* security, DWORD creationDisposition, DWORD flagsAndAttributes,
+                                  HANDLE templateFile) {
   return ::CreateFileA(fileName, desiredAccess, shareMode, security, creationDisposition, flagsAndAttributes,
                        templateFile);
 }

@@ -12,8 +12,7 @@ class Win32DeviceIo : public DeviceIo {
                      DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile) override;
   BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize, void* outBuffer,
                        DWORD outBufferSize, DWORD* bytesReturned, OVERLAPPED* overlapped) override;
-  HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                      const char* name) override;
+  HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, const char* name) override;
   DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) override;
   BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) override;
   DWORD GetLastError() override;

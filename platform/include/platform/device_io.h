@@ -11,14 +11,11 @@ namespace platform {
 class DeviceIo {
  public:
   virtual ~DeviceIo() = default;
-  virtual HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode,
-                             SECURITY_ATTRIBUTES* security, DWORD creationDisposition, DWORD flagsAndAttributes,
-                             HANDLE templateFile) = 0;
-  virtual BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize,
-                               void* outBuffer, DWORD outBufferSize, DWORD* bytesReturned,
-                               OVERLAPPED* overlapped) = 0;
-  virtual HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState,
-                              const char* name) = 0;
+  virtual HANDLE CreateFileA(const char* fileName, DWORD desiredAccess, DWORD shareMode, SECURITY_ATTRIBUTES* security,
+                             DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile) = 0;
+  virtual BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, void* inBuffer, DWORD inBufferSize, void* outBuffer,
+                               DWORD outBufferSize, DWORD* bytesReturned, OVERLAPPED* overlapped) = 0;
+  virtual HANDLE CreateEventA(SECURITY_ATTRIBUTES* security, BOOL manualReset, BOOL initialState, const char* name) = 0;
   virtual DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) = 0;
   virtual BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, DWORD* bytesTransferred, BOOL wait) = 0;
   virtual DWORD GetLastError() = 0;
