@@ -1,6 +1,7 @@
 #include "overlay/surfaces.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -14,8 +15,10 @@ namespace {
 
 constexpr DWORD fourCcRgb555 = 0x35353520;  // " 555"
 constexpr DWORD overlayCaps = DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LIVEVIDEO;
-// YUY2 black: luma 0 with neutral chroma, two pixels per 32-bit store.
-constexpr std::uint32_t yuy2Black = 0x80008000;
+// YUY2 black: luma 0 with neutral chroma, two pixels in the four bytes of one
+// 32-bit value 0x80008000; four of them make one 16-byte store.
+constexpr std::array<BYTE, 4> yuy2Black = {0x00, 0x80, 0x00, 0x80};
+using Store16 = std::uint32_t __attribute__((vector_size(16)));
 
 DWORD errorWord(HRESULT error) { return static_cast<DWORD>(error) << 22; }
 
@@ -35,27 +38,34 @@ void setPixelFormat(DDPIXELFORMAT& format, DWORD formatCode) {
   }
 }
 
-// Clears new overlay memory: YUY2 black, or zero bytes for RGB.
-void clearOverlay(BYTE* bits, const DDSURFACEDESC& desc, DWORD formatCode) {
-  if (desc.lPitch <= 0) return;
-  const std::size_t pitch = static_cast<std::size_t>(desc.lPitch);
+}  // namespace
+
+void clearOverlayMemory(BYTE* bits, DWORD width, DWORD height, LONG pitch, DWORD formatCode) {
+  if (pitch <= 0) return;
+  const std::size_t linePitch = static_cast<std::size_t>(pitch);
   if (formatCode != fourCcYuy2) {
-    std::memset(bits, 0, desc.dwHeight * pitch);
+    std::memset(bits, 0, height * linePitch);
     return;
   }
-  // One 32-bit store per two pixels: ceil(width / 2) stores a line.
-  const std::size_t stores = (static_cast<std::size_t>(desc.dwWidth) + 1) / 2;
-  for (DWORD line = 0; line < desc.dwHeight; ++line) {
-    BYTE* p = bits + line * pitch;
-    if (reinterpret_cast<std::uintptr_t>(p) % alignof(std::uint32_t) == 0) {
-      std::fill_n(reinterpret_cast<std::uint32_t*>(p), stores, yuy2Black);
-    } else {
-      for (std::size_t i = 0; i < stores; ++i) std::memcpy(p + 4 * i, &yuy2Black, 4);
+  // One 32-bit value per two pixels: ceil(width / 2) values a line, stored
+  // four values (16 bytes) at a time while they fit, then one at a time.
+  std::uint32_t value;
+  std::memcpy(&value, yuy2Black.data(), sizeof value);
+  const Store16 four = {value, value, value, value};
+  const std::size_t lineBytes = (static_cast<std::size_t>(width) + 1) / 2 * sizeof value;
+  for (DWORD line = 0; line < height; ++line) {
+    BYTE* p = bits + line * linePitch;
+    std::size_t i = 0;
+    for (; i + 4 * sizeof four <= lineBytes; i += 4 * sizeof four) {
+      std::memcpy(p + i, &four, sizeof four);
+      std::memcpy(p + i + 16, &four, sizeof four);
+      std::memcpy(p + i + 32, &four, sizeof four);
+      std::memcpy(p + i + 48, &four, sizeof four);
     }
+    for (; i + sizeof four <= lineBytes; i += sizeof four) std::memcpy(p + i, &four, sizeof four);
+    for (; i < lineBytes; i += sizeof value) std::memcpy(p + i, &value, sizeof value);
   }
 }
-
-}  // namespace
 
 DWORD createSurfaces(DWORD window, LONG width, LONG height, DWORD formatCode, DWORD key) {
   DriverState& s = driverState;
@@ -118,7 +128,7 @@ DWORD createSurfaces(DWORD window, LONG width, LONG height, DWORD formatCode, DW
     return errorWord(r);
   }
   s.overlayBits = static_cast<BYTE*>(desc.lpSurface);
-  if (s.clearSurface != 0) clearOverlay(s.overlayBits, desc, formatCode);
+  if (s.clearSurface != 0) clearOverlayMemory(s.overlayBits, desc.dwWidth, desc.dwHeight, desc.lPitch, formatCode);
   s.overlaySurface->Unlock(nullptr);
 
   return static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(s.overlayBits) -

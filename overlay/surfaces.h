@@ -29,6 +29,10 @@ constexpr DWORD overlayHiddenMode = 0;
 // destination overlay key; clears new overlay memory when clearSurface is set.
 DWORD createSurfaces(DWORD window, LONG width, LONG height, DWORD formatCode, DWORD key);
 
+// Clears new overlay memory of width x height pixels: YUY2 black (luma 0,
+// neutral chroma) for "YUY2", zero bytes for every other format.
+void clearOverlayMemory(BYTE* bits, DWORD width, DWORD height, LONG pitch, DWORD formatCode);
+
 // Positions the overlay: shows it (mode 1) or hides it, with the colour key
 // rules of key.  DirectDraw's result.
 HRESULT updateOverlay(const RECT* destination, const RECT* source, DWORD key, DWORD mode);
