@@ -75,11 +75,11 @@ TEST(Oidview, JapaneseForAnySublanguageOfJapanese) {
   en.language.language = 0x0409;
   en.run({});
   EXPECT_EQ(en.console.err, "NDIS adapters not found\n");
-  // 0x0011 with another primary language bit pattern: 0x0C09 is English.
-  Notebook au;
-  au.language.language = 0x0C09;
-  au.run({});
-  EXPECT_EQ(au.console.err, "NDIS adapters not found\n");
+  // The primary language is the low 10 bits: 0x0511 is language 0x111.
+  Notebook other;
+  other.language.language = 0x0511;
+  other.run({});
+  EXPECT_EQ(other.console.err, "NDIS adapters not found\n");
 }
 
 TEST(Oidview, JapaneseListingAndMessages) {
@@ -143,7 +143,7 @@ TEST(Oidview, Arguments) {
       {{"0001"}, 0, "You wrong Adapter name.", "(none)"},  // dial-up: not listed
       {{"2"}, 0, "You wrong Adapter name.", "(none)"},
       {{"0002 "}, 0, "You wrong Adapter name.", "(none)"},
-      {{"0002 "}, 0, "You wrong Adapter name.", "(none)"},
+      {{"0002", "0002"}, 0, kUsage, "(none)"},
   };
   for (const Case& c : cases) {
     Notebook3 nb;
