@@ -185,11 +185,17 @@ class Samples(unittest.TestCase):
         self.assertEqual(run.overlay()[50][45], YELLOW)
 
     def test_window_off_screen(self):
-        run = Run(sample("window-off-screen.json"))
+        run = Run(sample("window-off-screen.json"), trace=True)
         self.assertEqual(run.rc, 0, run.stderr)
         self.assertEqual(self.results(run), [
             ("vpmDriverProc", 0, None), ("openOverlay", 0, None), ("show", 0, None), ("showSurface", 0, None),
-            ("setWindow", -17, "errGeometry"), ("setWindow", 0, None)])
+            ("setWindow", -17, "errGeometry"), ("loseSurfaces", None, None), ("setWindow", 0, None)])
+        # The refused window changed nothing; the move after the surfaces
+        # were lost restores them and places the overlay again.
+        self.assertEqual((run.step(5)["ports"], run.step(5)["directDrawCalls"]), ([], []))
+        self.assertEqual(run.step(7)["directDrawCalls"], [
+            "UpdateOverlay overlay", "Restore primary", "Restore overlay", "UpdateOverlay overlay",
+            "UpdateOverlay overlay"])
         state = run.final()["state"]
         # The window reaches 160 pixels past the left edge and 60 lines past
         # the bottom: the visible part shows the surface from column 160.
