@@ -82,10 +82,10 @@ constexpr sim::NetworkAddress kZero = {};
 struct Scenario {
   const char* name;
   std::vector<sim::SimLana> lanas;
-  std::string out;        // expected standard output
-  std::string errUtf8;    // expected standard error after the banner, as UTF-8
+  std::string out;      // expected standard output
+  std::string errUtf8;  // expected standard error after the banner, as UTF-8
   int exit;
-  int lastReset;          // the last LANA sent a reset
+  int lastReset;           // the last LANA sent a reset
   std::set<int> statused;  // the LANAs asked for their status
 };
 
@@ -96,8 +96,7 @@ std::vector<sim::NetBiosCall> expectedCalls(const Scenario& s) {
   std::vector<sim::NetBiosCall> calls;
   for (int n = 0; n <= s.lastReset; ++n) {
     calls.push_back({NCBRESET, static_cast<UCHAR>(n), 0, {}, false, true});
-    if (s.statused.count(n) != 0)
-      calls.push_back({NCBASTAT, static_cast<UCHAR>(n), 600, {0x2A, 0x09}, true, true});
+    if (s.statused.count(n) != 0) calls.push_back({NCBASTAT, static_cast<UCHAR>(n), 600, {0x2A, 0x09}, true, true});
   }
   return calls;
 }
@@ -191,13 +190,15 @@ std::vector<SysInterface> sysQualifyingInterfaces() {
   std::error_code ec;
   for (const auto& dir : std::filesystem::directory_iterator("/sys/class/net", ec)) {
     const std::string name = dir.path().filename().string();
-    const unsigned long flags = std::stoul(readLine(dir.path() / "flags"), nullptr, 16);
+    const std::string flagsText = readLine(dir.path() / "flags");
+    if (flagsText.empty()) continue;  // not an interface (bonding_masters)
+    const unsigned long flags = std::stoul(flagsText, nullptr, 16);
     const bool up = (flags & IFF_UP) != 0;
     const bool loopback = (flags & IFF_LOOPBACK) != 0;
     const std::string length = readLine(dir.path() / "addr_len");
     if (!up || loopback || length != "6" || !hasIpv4(name)) continue;
-    found.push_back({name, static_cast<unsigned>(std::stoul(readLine(dir.path() / "ifindex"))),
-                     readLine(dir.path() / "address")});
+    found.push_back(
+        {name, static_cast<unsigned>(std::stoul(readLine(dir.path() / "ifindex"))), readLine(dir.path() / "address")});
   }
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
   return found;

@@ -59,8 +59,7 @@ bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& err
 std::vector<HostInterface> netbiosInterfaces(const std::vector<HostInterface>& interfaces) {
   std::vector<HostInterface> bound;
   for (const HostInterface& entry : interfaces)
-    if (entry.up && !entry.loopback && entry.hardwareAddress.size() == 6 && entry.hasIpv4)
-      bound.push_back(entry);
+    if (entry.up && !entry.loopback && entry.hardwareAddress.size() == 6 && entry.hasIpv4) bound.push_back(entry);
   std::stable_sort(bound.begin(), bound.end(),
                    [](const HostInterface& a, const HostInterface& b) { return a.index < b.index; });
   return bound;

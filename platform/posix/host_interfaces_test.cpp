@@ -18,10 +18,10 @@ TEST(HostInterfaces, NetBiosBindsUpNonLoopbackEthernetInterfacesWithIpv4InIndexO
   const std::vector<posix::HostInterface> all = {
       {"wlan0", 7, true, false, mac, true},
       {"lo", 1, true, true, {0, 0, 0, 0, 0, 0}, true},
-      {"eth1", 3, false, false, mac, true},              // down
-      {"tun0", 4, true, false, {}, true},                // no hardware address
+      {"eth1", 3, false, false, mac, true},                              // down
+      {"tun0", 4, true, false, {}, true},                                // no hardware address
       {"ib0", 5, true, false, std::vector<unsigned char>(20, 1), true},  // not 6 bytes
-      {"eth2", 6, true, false, mac, false},              // no IPv4 address
+      {"eth2", 6, true, false, mac, false},                              // no IPv4 address
       {"eth0", 2, true, false, mac, true},
   };
   EXPECT_EQ(names(posix::netbiosInterfaces(all)), (std::vector<std::string>{"eth0", "wlan0"}));

@@ -38,9 +38,9 @@ bool otherFieldsZero(const NCB& ncb) {
   const auto zero = [](const auto& field) {
     return std::all_of(std::begin(field), std::end(field), [](UCHAR b) { return b == 0; });
   };
-  return ncb.ncb_retcode == 0 && ncb.ncb_lsn == 0 && ncb.ncb_num == 0 && zero(ncb.ncb_name) &&
-         ncb.ncb_rto == 0 && ncb.ncb_sto == 0 && ncb.ncb_post == nullptr && ncb.ncb_cmd_cplt == 0 &&
-         zero(ncb.ncb_reserve) && ncb.ncb_event == nullptr;
+  return ncb.ncb_retcode == 0 && ncb.ncb_lsn == 0 && ncb.ncb_num == 0 && zero(ncb.ncb_name) && ncb.ncb_rto == 0 &&
+         ncb.ncb_sto == 0 && ncb.ncb_post == nullptr && ncb.ncb_cmd_cplt == 0 && zero(ncb.ncb_reserve) &&
+         ncb.ncb_event == nullptr;
 }
 
 }  // namespace
@@ -143,7 +143,8 @@ bool loadNetBios(const Machine& machine, SimNetBios& netbios, std::string& error
       error = entryWhere + ": address must be six octets in hexadecimal, like \"02:00:4c:4f:4f:50\"";
       return false;
     }
-    for (const auto& [name, flag] : {std::pair{"reset", &lana.resetAnswers}, std::pair{"status", &lana.statusAnswers}}) {
+    for (const auto& [name, flag] :
+         {std::pair{"reset", &lana.resetAnswers}, std::pair{"status", &lana.statusAnswers}}) {
       const toml::node* node = entry->get(name);
       if (node == nullptr) continue;
       const auto value = node->value<bool>();

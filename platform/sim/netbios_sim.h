@@ -39,8 +39,8 @@ struct NetBiosCall {
   UCHAR lana = 0;
   WORD length = 0;
   std::array<UCHAR, NCBNAMSZ> callname{};
-  bool buffer = false;      // ncb_buffer was set
-  bool othersZero = true;   // every other field was zero: no post routine, no event
+  bool buffer = false;     // ncb_buffer was set
+  bool othersZero = true;  // every other field was zero: no post routine, no event
   bool operator==(const NetBiosCall&) const = default;
 };
 

@@ -43,6 +43,8 @@ def interfaces():
     found = []
     for name in os.listdir("/sys/class/net"):
         base = os.path.join("/sys/class/net", name)
+        if not os.path.exists(os.path.join(base, "flags")):
+            continue  # not an interface (bonding_masters)
         flags = int(read(os.path.join(base, "flags")), 16)
         found.append({
             "name": name,

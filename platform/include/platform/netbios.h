@@ -17,7 +17,7 @@
 
 using UCHAR = unsigned char;
 
-constexpr int NCBNAMSZ = 16;  // length of a NetBIOS name
+constexpr int NCBNAMSZ = 16;   // length of a NetBIOS name
 constexpr int MAX_LANA = 254;  // LAN adapter numbers run from 0 to MAX_LANA
 
 // Network control block.  The Win32 record is 64 bytes on the 32-bit
