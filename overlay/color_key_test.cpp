@@ -210,6 +210,24 @@ TEST_F(RecoveryTest, DepthChangeWithCallbackNotifiesInsteadOfScanning) {
   expectBooksBalanced();
 }
 
+TEST_F(RecoveryTest, HideSurfaceRecoversAndDeliversTheNotice) {
+  load();
+  OverlayObject* object = open(withCallback(descriptor()));
+  ASSERT_NE(object, nullptr);
+  ASSERT_EQ(object->showSurface(object), 0);
+  changeMode(24);
+  const auto updates = directDraw->updates().size();
+  EXPECT_EQ(object->hideSurface(object), 0);
+  EXPECT_THAT(notices, ::testing::ElementsAre(std::pair<DWORD, DWORD>{32762, 3}));
+  // Lost, then the hide again on the new surfaces.
+  ASSERT_EQ(directDraw->updates().size(), updates + 2);
+  EXPECT_EQ(directDraw->updates().back().result, platform::DD_OK);
+  EXPECT_EQ(directDraw->updates().back().flags & platform::DDOVER_HIDE, platform::DDOVER_HIDE);
+  EXPECT_EQ(state.surfaceShown, 0u);
+  EXPECT_EQ(object->close(object), 0);
+  expectBooksBalanced();
+}
+
 TEST_F(RecoveryTest, NoticeWaitsWhileTheHostIsBeingNotified) {
   load();
   OverlayObject* object = open(withCallback(descriptor()));
