@@ -7,9 +7,11 @@
 #include <netinet/in.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -156,6 +158,57 @@ TEST(Nicshow, TextsAreTheCodePage932OfTheirOriginals) {
   EXPECT_EQ(nicshow::texts::address, cp932(nicshow::texts::utf8::address));
   EXPECT_EQ(nicshow::texts::severalCards, cp932(nicshow::texts::utf8::severalCards));
   EXPECT_EQ(nicshow::texts::notUsable, cp932(nicshow::texts::utf8::notUsable));
+}
+
+// --- The Linux program on a named machine profile -------------------------
+
+struct ProgramRun {
+  int exit = -1;
+  std::string out, err;
+};
+
+std::string slurp(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ProgramRun runProgram(const std::filesystem::path& folder, const std::string& profile) {
+  std::ofstream(folder / "machine.toml") << profile;
+  const std::string command = "KIT_MACHINE='" + (folder / "machine.toml").string() + "' '" NICSHOW_PROGRAM "' >'" +
+                              (folder / "out").string() + "' 2>'" + (folder / "err").string() + "' </dev/null";
+  const int status = std::system(command.c_str());
+  ProgramRun run;
+  run.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = slurp(folder / "out");
+  run.err = slurp(folder / "err");
+  return run;
+}
+
+TEST(NicshowProgram, TakesItsAdaptersFromTheNamedProfile) {
+  char pattern[] = "/tmp/nicshow-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path folder = pattern;
+
+  ProgramRun run = runProgram(folder,
+                              "platform = \"windows95\"\n[[netbios.lana]]\nnumber = 2\n"
+                              "address = \"00:00:0e:ab:cd:ef\"\n");
+  EXPECT_EQ(run.exit, 0);
+  EXPECT_EQ(run.out, addressLine("00000eabcdef"));
+  EXPECT_EQ(run.err, kBanner);
+
+  run = runProgram(folder, "platform = \"windows95\"\n");
+  EXPECT_EQ(run.exit, 2);
+  EXPECT_EQ(run.err, kBanner + cp932(kNotUsable));
+
+  // A profile that cannot be read is the simulated machine's failure, not
+  // the network's: no banner, no NetBIOS outcome.
+  run = runProgram(folder, "platform = \"windows95\"\n[[netbios.lana]]\nnumber = 300\naddress = \"000000000001\"\n");
+  EXPECT_EQ(run.exit, 3);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "nicshow: cannot load the machine profile: " + (folder / "machine.toml").string() +
+                         ": netbios.lana[0]: number must be a LANA from 0 to 254\n");
+
+  std::filesystem::remove_all(folder);
 }
 
 // --- The machine's own adapters -------------------------------------------
