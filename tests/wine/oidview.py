@@ -6,9 +6,16 @@ and the install key in Wine's own registry.  Wine has no companion device, so
 every run that gets that far ends with "OIDVIEW.VXD not found"."""
 import winekit
 
-NET_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\Class\Net"
-HUB_KEY = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\VxD\KVELDHUB"
+SERVICES = r"HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services"
+NET_KEY = SERVICES + r"\Class\Net"
+HUB_KEY = SERVICES + r"\VxD\KVELDHUB"
 INSTALL_KEY = HUB_KEY + r"\Install"
+# Keys this test makes, outermost first: those that were not there before are
+# deleted at the end, so the shared prefix is left as it was found.  The
+# network class key is replaced whatever it held, so that adapters of another
+# test do not join the list.
+MADE_KEYS = [SERVICES + r"\Class", NET_KEY, SERVICES + r"\VxD", HUB_KEY,
+             r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\oidview.exe"]
 
 # Three Ethernet adapters bound to ndis3 and a dial-up adapter that is not.
 ADAPTERS = rf"""REGEDIT4
@@ -99,7 +106,7 @@ def main():
     wine = winekit.Wine()
     checks = winekit.Checks()
     exe = wine.exe("oidview.exe")
-    had_hub = bool(wine.export(HUB_KEY))
+    missing_before = [key for key in MADE_KEYS if not wine.export(key)]
     try:
         wine.set_version("win95", "oidview.exe")
         wine.delete_key(NET_KEY)
@@ -138,8 +145,9 @@ def main():
     finally:
         wine.delete_key(NET_KEY)
         wine.set_version(None, "oidview.exe")
-        if not had_hub:
-            wine.delete_key(HUB_KEY)
+        for key in missing_before:
+            wine.delete_key(key)
+    checks.equal("keys made by the test removed", [k for k in missing_before if wine.export(k)], [])
     checks.finish()
 
 
