@@ -177,6 +177,13 @@ LONG WINAPI closeOverlay(OverlayObject* object) {
   // Only the open object is closed; a second close of it, or a close of any
   // other address, changes nothing.
   if (s.openObjects == 0 || object != s.objectAddress) return resultOk;
+  // The capture engine stores video for as long as it runs: into the overlay
+  // memory, or in the in-place mode into the screen.  Stop it before that
+  // memory is given back, so it never writes where the driver has no surface.
+  if (s.overlayShown != 0) {
+    setOverlayControl(0, controlEnable);
+    s.overlayShown = 0;
+  }
   if (object->surfacesOffset != 0) {
     releaseDirectDraw();
     object->surfacesOffset = 0;

@@ -135,6 +135,28 @@ TEST_F(OverlayObjectTest, ShowHideAndTheControlRegister) {
   expectBooksBalanced();
 }
 
+TEST_F(OverlayObjectTest, CloseStopsARunningCaptureEngine) {
+  load();
+  OverlayObject* object = open();
+  ASSERT_NE(object, nullptr);
+  ASSERT_EQ(object->show(object), 0);
+  ASSERT_EQ(controller->sequencer(0x08), 0x23);
+  EXPECT_EQ(object->close(object), 0);
+  // The engine would otherwise go on storing video into memory the driver
+  // has just given back.
+  EXPECT_EQ(controller->sequencer(0x08), 0x22);
+  EXPECT_EQ(state.overlayShown, 0u);
+  expectBooksBalanced();
+
+  // A hidden overlay is closed without touching the engine.
+  object = open();
+  ASSERT_NE(object, nullptr);
+  controller->clearLog();
+  EXPECT_EQ(object->close(object), 0);
+  EXPECT_TRUE(controller->portAccesses().empty());
+  expectBooksBalanced();
+}
+
 TEST_F(OverlayObjectTest, HideSurfaceAfterAFailedCreationOnlyDeliversTheNotice) {
   load();
   OverlayObject* object = open();
