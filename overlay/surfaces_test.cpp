@@ -147,6 +147,28 @@ TEST_F(SurfacesTest, ClearFillsYuy2WithBlackPairsAndRgbWithZeros) {
   }
 }
 
+TEST(ClearOverlayMemory, Yuy2FillsWholePairsOfEachLineAndNothingElse) {
+  // Widths through every store size of the fill (128-byte runs, 32-byte
+  // stores, single values), and a pitch narrower than the width says.
+  struct Case {
+    DWORD width;
+    LONG pitch;
+    std::size_t filled;  // bytes of each line that become black pairs
+  };
+  const Case cases[] = {{5, 16, 12}, {16, 32, 32}, {47, 96, 96}, {97, 200, 196}, {750, 1504, 1500}, {10, 8, 8}};
+  for (const auto& c : cases) {
+    const DWORD height = 3;
+    std::vector<std::uint8_t> memory(static_cast<std::size_t>(c.pitch) * height + 8, 0xEE);
+    clearOverlayMemory(memory.data(), c.width, height, c.pitch, fourCcYuy2);
+    for (std::size_t i = 0; i < memory.size(); ++i) {
+      const std::size_t column = i % static_cast<std::size_t>(c.pitch);
+      const bool inside = i < static_cast<std::size_t>(c.pitch) * height && column < c.filled;
+      const std::uint8_t want = inside ? (column % 2 == 0 ? 0x00 : 0x80) : 0xEE;
+      ASSERT_EQ(memory[i], want) << "width " << c.width << ", byte " << i;
+    }
+  }
+}
+
 TEST_F(SurfacesTest, UpdateOverlayFlagsFollowTheKey) {
   makeDirectDraw();
   ASSERT_TRUE(creationSucceeded(createSurfaces(0x1234, 320, 240, fourCcRgb565, 0xF81F)));
