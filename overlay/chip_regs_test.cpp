@@ -93,6 +93,11 @@ struct ScreenCase {
   DWORD result;
 };
 
+// Test names show the depth and generation, not the case's bytes.
+void PrintTo(const ScreenCase& c, std::ostream* os) {
+  *os << c.bitsPerPixel << " bits, generation " << c.generation;
+}
+
 class QueryScreenTest : public DriverTest, public ::testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(QueryScreenTest, ProcessAttachFillsTheScreenFieldsAndOverlaySupported) {

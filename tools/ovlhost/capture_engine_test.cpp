@@ -97,6 +97,9 @@ struct ReductionCase {
   int fromColumn, fromLine;  // ...and the window pixel it shows
 };
 
+// Test names show the case's name, not its bytes.
+void PrintTo(const ReductionCase& c, std::ostream* os) { *os << c.name; }
+
 class Reduction : public ::testing::TestWithParam<ReductionCase> {};
 
 TEST_P(Reduction, KeepsTheFactorsShareOfPixelsAndLines) {

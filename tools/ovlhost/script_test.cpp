@@ -73,6 +73,9 @@ struct BadScript {
   const char* message;
 };
 
+// Test names show the expected message, not the whole script.
+void PrintTo(const BadScript& c, std::ostream* os) { *os << c.message; }
+
 class BadScripts : public ::testing::TestWithParam<BadScript> {};
 
 TEST_P(BadScripts, AreRefusedWithAMessageNamingTheStepAndField) {
