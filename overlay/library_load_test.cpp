@@ -33,10 +33,12 @@ class LibraryLoadTest : public ::testing::Test {
   // Loads a private copy of the library on a notebook with this display, so
   // that each load runs process attach afresh.
   void loadOn(const std::string& display) {
+    if (library != nullptr) dlclose(library);
+    library = nullptr;
     const auto profile = folder / "machine.toml";
     std::ofstream(profile) << "platform = \"windows95\"\n[display]\n" << display;
     setenv("KIT_MACHINE", profile.c_str(), 1);
-    const auto copy = folder / "libovlport.so";
+    const auto copy = folder / ("libovlport" + std::to_string(++loads) + ".so");
     std::filesystem::copy_file(OVLPORT_LIBRARY, copy);
     library = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
@@ -48,6 +50,7 @@ class LibraryLoadTest : public ::testing::Test {
 
   std::filesystem::path folder;
   void* library = nullptr;
+  int loads = 0;
   DriverProcFn driverProc = nullptr;
   VpmDriverProcFn vpmDriverProc = nullptr;
 };
@@ -68,6 +71,25 @@ TEST_F(LibraryLoadTest, UnsupportedDisplayStillLoads) {
   EXPECT_EQ(vpmDriverProc(0x4001, 0x10100, &table), ovlport::errUnavailable);
   EXPECT_EQ(table, nullptr);
   EXPECT_EQ(vpmDriverProc(0x4001, 0x10100, nullptr), ovlport::errNullArgument);
+}
+
+TEST_F(LibraryLoadTest, BadDisplaySectionLoadsTheDefaultDisplay) {
+  // Each profile names generation 2, which offers no overlay; a bad value
+  // anywhere in the section leaves the whole section unused, so the library
+  // runs on the default display (generation 3, 640 x 480 at 16 bits).
+  for (const char* display : {"generation = 2\nbits_per_pixel = 99\n", "generation = 2\nvideo_memory = -1\n",
+                              "generation = 2\nvideo_memory = \"2M\"\n",
+                              "generation = 2\nvideo_memory = 0x100000000\n"}) {
+    SCOPED_TRACE(display);
+    loadOn(display);
+    ovlport::VpmDriverTable* table = nullptr;
+    ASSERT_EQ(vpmDriverProc(0x4001, 0x10100, &table), 0);
+    EXPECT_EQ(table->queryDriver(table), 2);
+  }
+  // A good section is taken as it is.
+  loadOn("generation = 2\nvideo_memory = 0x200000\n");
+  ovlport::VpmDriverTable* table = nullptr;
+  EXPECT_EQ(vpmDriverProc(0x4001, 0x10100, &table), ovlport::errUnavailable);
 }
 
 }  // namespace
