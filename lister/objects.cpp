@@ -142,10 +142,12 @@ void printMediumList(platform::Console& console, std::span<const BYTE> value) {
 }
 
 void printLinkSpeed(platform::Console& console, std::span<const BYTE> value) {
-  // Units of 100 bits per second, scaled by a single-precision constant.
+  // Units of 100 bits per second, scaled by a single-precision constant.  The
+  // product is a double: a float product would lose digits of large speeds
+  // and would differ between x87 and SSE builds.
   const DWORD v = le32At(value, 0);
-  const float megabits = static_cast<float>(v) * 0.0001f;
-  console.writeOut(platform::format("%g Mbps\n", static_cast<double>(megabits)));
+  const double megabits = static_cast<double>(v) * static_cast<double>(0.0001f);
+  console.writeOut(platform::format("%g Mbps\n", megabits));
 }
 
 void printAddressList(platform::Console& console, std::span<const BYTE> value) {

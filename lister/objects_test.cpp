@@ -56,6 +56,9 @@ TEST(ValueRules, PrintEachValueByItsRule) {
       {0x00010107, {0xa0, 0x86, 0x01, 0}, "10 Mbps\n"},
       {0x00010107, {0x40, 0x42, 0x0f, 0}, "100 Mbps\n"},
       {0x00010107, {0, 0, 0, 0x80}, "214748 Mbps\n"},
+      // the constant alone is single precision: the speed and the product keep every digit
+      {0x00010107, {0x77, 0x42, 0x0f, 0}, "100.005 Mbps\n"},
+      {0x00010107, {0xee, 0x3b, 0x6b, 0xee}, "400001 Mbps\n"},
       // vendor code
       {0x0001010C, {0x00, 0x00, 0x0e, 0x07}, "00000e\n"},
       {0x0001010C, {0xab, 0xcd}, "abcd00\n"},

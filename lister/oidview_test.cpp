@@ -177,6 +177,7 @@ TEST(Oidview, PromptUntilANumberInRange) {
       {{"-1", "99999999999", " ", "1"}, 1, 4, "0000"},
       {{std::string("3") + std::string(2000, '0'), "2"}, 1, 2, "0002"},  // read whole, its start taken
       {{"2" + std::string(2000, ' ')}, 1, 1, "0002"},
+      {{std::string(1023, ' ') + "2", "1"}, 1, 2, "0000"},  // only the first 1023 characters count
       {{""}, 0, 1, "(none)"},
       {{"0", ""}, 0, 2, "(none)"},
       {{"5"}, 0, 2, "(none)"},  // then end of input
