@@ -133,6 +133,7 @@ const std::vector<ScaleCase> scaleCases = {
     {8, 0x7FFFFFFF, 1, 0x0900},
     {3, 0x7FFFFFFF, 0, 0x0AAA},
     {-640, 100, 7, 0x0940},  // a capture turned inside out: no step is counted
+    {0, 5, 7, 0},            // an empty capture: no unit to step by, and no division by zero
 };
 
 TEST_F(OverlayRegsTest, ComputeScaleOnGeneration3WritesThreeBitFactors) {
