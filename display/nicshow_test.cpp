@@ -226,18 +226,28 @@ std::string readLine(const std::filesystem::path& file) {
   return line;
 }
 
+// True when the interface has an IPv4 address, under its own name or under a
+// label of it ("eth0:1"), as the SIOCGIFCONF request lists them.
 bool hasIpv4(const std::string& name) {
   const int fd = socket(AF_INET, SOCK_DGRAM, 0);
   if (fd < 0) return false;
-  ifreq request{};
-  std::strncpy(request.ifr_name, name.c_str(), IFNAMSIZ - 1);
-  const bool found = ioctl(fd, SIOCGIFADDR, &request) == 0;
+  std::vector<ifreq> requests(256);
+  ifconf list{};
+  list.ifc_len = static_cast<int>(requests.size() * sizeof(ifreq));
+  list.ifc_req = requests.data();
+  const bool listed = ioctl(fd, SIOCGIFCONF, &list) == 0;
   close(fd);
-  return found;
+  if (!listed) return false;
+  const std::size_t count = static_cast<std::size_t>(list.ifc_len) / sizeof(ifreq);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string label(requests[i].ifr_name, strnlen(requests[i].ifr_name, IFNAMSIZ));
+    if (label.substr(0, label.find(':')) == name) return true;
+  }
+  return false;
 }
 
 // The interfaces NetBIOS binds to, worked out from /sys/class/net and the
-// SIOCGIFADDR request rather than getifaddrs.
+// SIOCGIFCONF request rather than getifaddrs.
 std::vector<SysInterface> sysQualifyingInterfaces() {
   std::vector<SysInterface> found;
   std::error_code ec;

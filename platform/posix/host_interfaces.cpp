@@ -9,29 +9,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace posix {
 
 namespace {
 
-HostInterface& entryFor(std::vector<HostInterface>& interfaces, const char* name) {
+// The entry of the interface an address belongs to.  Interface names never
+// hold a colon; an address added under a label ("eth0:1") is the interface's
+// own.
+HostInterface& entryFor(std::vector<HostInterface>& interfaces, std::string_view label) {
+  const std::string name(label.substr(0, label.find(':')));
   for (HostInterface& entry : interfaces)
     if (entry.name == name) return entry;
   HostInterface& entry = interfaces.emplace_back();
   entry.name = name;
-  entry.index = if_nametoindex(name);
+  entry.index = if_nametoindex(name.c_str());
   return entry;
 }
 
 }  // namespace
 
-bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& error) {
-  interfaces.clear();
-  ifaddrs* list = nullptr;
-  if (getifaddrs(&list) != 0) {
-    error = std::string("getifaddrs: ") + std::strerror(errno);
-    return false;
-  }
+std::vector<HostInterface> hostInterfacesOf(const ifaddrs* list) {
+  std::vector<HostInterface> interfaces;
   // getifaddrs gives one entry per address: the link (AF_PACKET, carrying the
   // hardware address and the index) and one per protocol address.
   for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
@@ -50,9 +50,20 @@ bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& err
       entry.hasIpv4 = true;
     }
   }
-  freeifaddrs(list);
   std::stable_sort(interfaces.begin(), interfaces.end(),
                    [](const HostInterface& a, const HostInterface& b) { return a.index < b.index; });
+  return interfaces;
+}
+
+bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& error) {
+  interfaces.clear();
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) != 0) {
+    error = std::string("getifaddrs: ") + std::strerror(errno);
+    return false;
+  }
+  interfaces = hostInterfacesOf(list);
+  freeifaddrs(list);
   return true;
 }
 

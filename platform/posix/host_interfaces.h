@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+struct ifaddrs;
+
 namespace posix {
 
 struct HostInterface {
@@ -18,6 +20,10 @@ struct HostInterface {
 
 // Reads every interface of the machine with getifaddrs(3), in index order.
 bool readHostInterfaces(std::vector<HostInterface>& interfaces, std::string& error);
+
+// The interfaces of a getifaddrs(3) list, in index order.  An address whose
+// name carries a label ("eth0:1") belongs to the interface before the colon.
+std::vector<HostInterface> hostInterfacesOf(const ifaddrs* list);
 
 // The interfaces NetBIOS binds to, LANA 0 first: those that are up, are not a
 // loopback, have a 6-byte hardware address and an IPv4 address, in index
