@@ -203,6 +203,7 @@ TEST_F(ConfigureTest, RefusedFirstDescriptorFailsTheOpen) {
     EXPECT_EQ(state.openObjects, 0);
     EXPECT_EQ(memory->liveBlocks(), 0u);
     EXPECT_EQ(directDraw->surfacesCreated, 0);
+    EXPECT_EQ(directDraw->liveObjects(), 0);
   }
 }
 
@@ -239,6 +240,8 @@ TEST_F(ConfigureTest, OutOfVideoMemoryUsesTheScreenOn16BitsOnly) {
       EXPECT_EQ(rc, errNoVideoMemory);
       EXPECT_EQ(state.inPlaceMode, 0u);
       EXPECT_EQ(state.createFailure, 380u);
+      // The DirectDraw object and primary surface this open made go with it.
+      EXPECT_EQ(directDraw->liveObjects(), 0);
     }
     EXPECT_EQ(directDraw->heldLocks(), 0);
   }

@@ -156,11 +156,14 @@ LONG WINAPI openOverlay(VpmDriverTable* table, OverlayDescriptor* d, OverlayObje
   s.surfaceShown = 0;
   s.lastConfigureOk = 0;
 
+  const bool hadDirectDraw = s.directDraw != nullptr;
   const LONG rc = configure(object, d);
   if (rc != resultOk) {
     // Whatever DirectDraw objects this configure made for the object go with
-    // it, so that the next open can make its own.
-    if (object->surfacesOffset != 0) releaseDirectDraw();
+    // it, so that the next open can make its own: its surfaces, and the
+    // DirectDraw object with its primary surface when it made that too (a
+    // refusal after the object was made would otherwise keep them for ever).
+    if (object->surfacesOffset != 0 || !hadDirectDraw) releaseDirectDraw();
     freeBlock(object->sharedBuffer);
     freeBlock(block);
     return rc;
