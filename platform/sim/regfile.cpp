@@ -252,7 +252,8 @@ void writeValue(std::string& out, const RegValue& v) {
 
 void writeKey(std::string& out, const RegNode& node) {
   if (node.isVolatile) return;
-  if (node.parent != nullptr) {
+  // A hive is written as a key only when it holds values of its own.
+  if (node.parent != nullptr || !node.values.empty()) {
     out += "[" + node.path() + "]\n";
     for (const RegValue& v : node.values) writeValue(out, v);
     out += "\n";

@@ -72,6 +72,17 @@ TEST(RegFile, KeepsExactBytesOfValuesThatAreNotPlainText) {
   EXPECT_TRUE(again.value("HKEY_LOCAL_MACHINE\\K", "ZeroBytes")->data.empty());
 }
 
+TEST(RegFile, ValuesOfAHiveItselfSurviveASave) {
+  sim::SimRegistry reg;
+  std::string error;
+  ASSERT_TRUE(sim::importRegText(reg, "REGEDIT4\n\n[HKEY_CURRENT_USER]\n\"Root\"=\"kept\"\n", error)) << error;
+  sim::SimRegistry again;
+  ASSERT_TRUE(sim::importRegText(again, sim::exportRegText(reg), error)) << error;
+  std::string text;
+  EXPECT_TRUE(again.stringValue("HKEY_CURRENT_USER", "Root", text));
+  EXPECT_EQ(text, "kept");
+}
+
 TEST(RegFile, RejectsMalformedTextNamingTheLine) {
   const struct {
     const char* text;
