@@ -1,5 +1,6 @@
 #include "overlay/overlay_object.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -88,6 +89,19 @@ LONG copyRect(Direction direction, const OverlayObject* object, SurfaceAccess* a
     return resultOk;
   }
   const std::size_t lineBytes = width * bytesPerOverlayPixel;
+  if (height != 0) {
+    // The lines on the surface side stay inside the surface's memory with the
+    // pitch the access record carries, as the whole block does.
+    const auto lineStart = [&](std::int64_t line) {
+      return line * accessPitch + static_cast<std::int64_t>(sr->left) * bytesPerOverlayPixel;
+    };
+    const std::int64_t firstLine = lineStart(sr->top);
+    const std::int64_t lastLine = lineStart(static_cast<std::int64_t>(sr->top) + static_cast<std::int64_t>(height) - 1);
+    const std::int64_t surfaceBytes = static_cast<std::int64_t>(bounds.height) * bounds.pitch;
+    if (std::min(firstLine, lastLine) < 0 ||
+        std::max(firstLine, lastLine) + static_cast<std::int64_t>(lineBytes) > surfaceBytes)
+      return errGeometry;
+  }
   BYTE* surfaceLine = access->memory + static_cast<std::ptrdiff_t>(sr->top) * accessPitch +
                       static_cast<std::ptrdiff_t>(sr->left) * bytesPerOverlayPixel;
   BYTE* hostLine =

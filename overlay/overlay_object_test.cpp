@@ -313,6 +313,19 @@ TEST_F(RectCopyTest, Refusals) {
     const bool written = i < 4 || (i >= 1000 && i < 1004);
     ASSERT_EQ(access.memory[i], written ? 0xEE : 0x11) << i;
   }
+  // Line by line with an access pitch whose lines reach past the surface's
+  // memory (or before it): refused, and nothing written.
+  const std::size_t surfaceBytes = 640 * 240;
+  std::vector<BYTE> saved(access.memory, access.memory + surfaceBytes + 1000 * 10);
+  for (LONG pitch : {1000, -640}) {
+    SCOPED_TRACE(pitch);
+    SurfaceAccess odd = access;
+    odd.pitch = pitch;
+    RECT low{0, 230, 2, 240}, host{0, 0, 2, 10};
+    EXPECT_EQ(object->writeRect(object, buffer.data(), 4, &host, &odd, &low), errGeometry);
+    EXPECT_EQ(object->readRect(object, &odd, &low, buffer.data(), 4, &host), errGeometry);
+  }
+  EXPECT_TRUE(std::equal(saved.begin(), saved.end(), access.memory));
 
   RECT r{0, 0, 1, 1};
   EXPECT_EQ(object->readRect(object, &access, &r, nullptr, 2, &r), errNullArgument);
