@@ -43,20 +43,30 @@ void freeBlock(HGLOBAL block) {
 }
 
 // The bounds of the memory a SurfaceAccess reaches: the overlay surface, or
-// in the in-place mode the screen; and the widest pitch lock hands out.
+// in the in-place mode the screen; the widest pitch lock hands out; and the
+// bytes from the access's memory to the end of that memory.
 struct SurfaceBounds {
   LONG width;
   LONG height;
   LONG pitch;
+  std::int64_t bytes;
 };
 
-SurfaceBounds accessBounds() {
+SurfaceBounds accessBounds(const BYTE* memory) {
   const DriverState& s = driverState;
+  const std::int64_t surfaceBytes = static_cast<std::int64_t>(s.surfaceHeight) * s.overlayPitch;
   if (s.inPlaceMode != 0) {
     const LONG screenPitch = static_cast<LONG>(s.screenWidth) * s.bytesPerPixel;
-    return {s.screenWidth, s.screenHeight, screenPitch > s.overlayPitch ? screenPitch : s.overlayPitch};
+    // Memory inside the screen reaches to the screen's end, wherever in the
+    // screen the lock put it.
+    const auto address = reinterpret_cast<std::uintptr_t>(memory);
+    const auto screen = reinterpret_cast<std::uintptr_t>(s.primaryBits);
+    const std::uintptr_t screenEnd = screen + static_cast<std::uintptr_t>(screenPitch) * s.screenHeight;
+    const bool onScreen = s.primaryBits != nullptr && address >= screen && address < screenEnd;
+    return {s.screenWidth, s.screenHeight, screenPitch > s.overlayPitch ? screenPitch : s.overlayPitch,
+            onScreen ? static_cast<std::int64_t>(screenEnd - address) : surfaceBytes};
   }
-  return {s.surfaceWidth, s.surfaceHeight, s.overlayPitch};
+  return {s.surfaceWidth, s.surfaceHeight, s.overlayPitch, surfaceBytes};
 }
 
 bool insideSurface(const RECT& r, const SurfaceBounds& bounds) {
@@ -72,14 +82,14 @@ LONG copyRect(Direction direction, const OverlayObject* object, SurfaceAccess* a
   if (buffer == nullptr || object == nullptr || access == nullptr || sr == nullptr || hr == nullptr || access->memory == nullptr)
     return errNullArgument;
   if (rectWidth(*sr) != rectWidth(*hr) || rectHeight(*sr) != rectHeight(*hr)) return errGeometry;
-  const SurfaceBounds bounds = accessBounds();
+  const SurfaceBounds bounds = accessBounds(access->memory);
   if (!insideSurface(*sr, bounds)) return errGeometry;
 
   const std::size_t width = rectWidth(*sr);
   const std::size_t height = rectHeight(*sr);
   const LONG accessPitch = access->pitch;
   if (pitch == accessPitch && sr->left == 0 && sr->top == 0 && hr->left == 0 && hr->top == 0 && accessPitch > 0 &&
-      accessPitch <= bounds.pitch) {
+      accessPitch <= bounds.pitch && static_cast<std::int64_t>(height) * accessPitch <= bounds.bytes) {
     // Whole lines, the bytes beyond the rectangle's width included.
     const std::size_t bytes = height * static_cast<std::size_t>(pitch);
     if (direction == Direction::toHost)
@@ -97,9 +107,8 @@ LONG copyRect(Direction direction, const OverlayObject* object, SurfaceAccess* a
     };
     const std::int64_t firstLine = lineStart(sr->top);
     const std::int64_t lastLine = lineStart(static_cast<std::int64_t>(sr->top) + static_cast<std::int64_t>(height) - 1);
-    const std::int64_t surfaceBytes = static_cast<std::int64_t>(bounds.height) * bounds.pitch;
     if (std::min(firstLine, lastLine) < 0 ||
-        std::max(firstLine, lastLine) + static_cast<std::int64_t>(lineBytes) > surfaceBytes)
+        std::max(firstLine, lastLine) + static_cast<std::int64_t>(lineBytes) > bounds.bytes)
       return errGeometry;
   }
   BYTE* surfaceLine = access->memory + static_cast<std::ptrdiff_t>(sr->top) * accessPitch +

@@ -212,6 +212,17 @@ TEST_F(OverlayObjectTest, LockInPlaceHandsOnTheScreenMemory) {
   EXPECT_EQ(access.memory, directDraw->screenMemory() + 1280);
   EXPECT_EQ(access.pitch, 1280);
   EXPECT_EQ(directDraw->heldLocks(), 1);
+  // The copies reach no further than the end of the screen's memory: from a
+  // lock one line into the screen, 479 whole lines fit and 480 do not.
+  std::vector<BYTE> host(1280 * 480);
+  for (auto [bottom, result] : {std::pair<LONG, LONG>{480, errGeometry}, {479, 0}}) {
+    SCOPED_TRACE(bottom);
+    RECT r{0, 0, 640, bottom};
+    EXPECT_EQ(object->readRect(object, &access, &r, host.data(), 1280, &r), result);
+    EXPECT_EQ(object->writeRect(object, host.data(), 1280, &r, &access, &r), result);
+    RECT line{0, bottom - 1, 640, bottom}, hostLine{0, 0, 640, 1};
+    EXPECT_EQ(object->readRect(object, &access, &line, host.data(), 1280, &hostLine), result);
+  }
   EXPECT_EQ(object->unlock(object), 0);
   EXPECT_EQ(directDraw->heldLocks(), 0);
   // A lock DirectDraw refuses hands out no address.
