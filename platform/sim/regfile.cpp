@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sim {
@@ -269,13 +270,21 @@ std::string exportRegText(const SimRegistry& registry) {
   return out;
 }
 
-bool writeFileAtomically(const std::filesystem::path& file, std::string_view text, std::string& error) {
+bool writeFileAtomically(const std::filesystem::path& named, std::string_view text, std::string& error) {
+  // A link is followed, so the file it names is replaced and the link stays;
+  // the new file keeps the old one's permissions.
+  std::error_code ec;
+  const std::filesystem::path file =
+      std::filesystem::is_symlink(named, ec) ? std::filesystem::weakly_canonical(named, ec) : named;
+  struct stat old {};
+  const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   const std::filesystem::path temp = file.string() + ".tmp" + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (fd < 0) {
     error = "cannot write " + temp.string();
     return false;
   }
+  ::fchmod(fd, mode);
   std::size_t done = 0;
   bool ok = true;
   while (ok && done < text.size()) {

@@ -123,4 +123,27 @@ TEST(RegFile, VolatileKeysAreNotWrittenAndTheFileIsReplacedWhole) {
     EXPECT_EQ(entry.path().string().find(file.filename().string() + ".tmp"), std::string::npos);
 }
 
+TEST(RegFile, AtomicWriteFollowsALinkAndKeepsThePermissions) {
+  const auto folder = std::filesystem::temp_directory_path() / ("regfile_link_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto target = folder / "machine.reg";
+  const auto link = folder / "link.reg";
+  {
+    std::ofstream(target) << "old";
+  }
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                           std::filesystem::perms::group_read);
+  std::filesystem::create_symlink(target, link);
+  std::string error;
+  ASSERT_TRUE(sim::writeFileAtomically(link, "new", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  std::ifstream in(target);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "new");
+  EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                std::filesystem::perms::group_read);
+  std::filesystem::remove_all(folder);
+}
+
 }  // namespace
