@@ -108,7 +108,9 @@ LONG deriveColorKey(DWORD capFlags, DWORD keyColor) {
       s.keyPaletteIndex = s.colorKey;
       platform::Screen& screen = *driverPlatform.screen;
       HDC dc = screen.GetDC(nullptr);
-      const bool read = withSystemPalette(dc, [&](const PALETTEENTRY* entries, UINT) {
+      const bool read = withSystemPalette(dc, [&](const PALETTEENTRY* entries, UINT count) {
+        // Only an entry the palette read filled has a colour to take.
+        if (s.colorKey >= count) return;
         s.key24 = entryColor(entries[s.colorKey]);
         s.key16 = key16From24(s.key24);
       });

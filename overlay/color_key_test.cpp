@@ -61,16 +61,30 @@ TEST_F(ColorKeyTest, DeriveColorKeyByScreenDepth) {
   }
 }
 
-TEST_F(ColorKeyTest, PaletteBufferNotAllocatedGivesIndexFive) {
-  load(3, 8);
-  state.configuredBytesPerPixel = 1;
-  state.key16 = state.key24 = 0xABCD;
-  memory->failNextAllocations(1);
-  EXPECT_EQ(deriveColorKey(capHostKeyColor, 7), 0);
-  EXPECT_EQ(state.colorKey, 5u);
-  EXPECT_EQ(state.keyPaletteIndex, 7u);
-  EXPECT_EQ(state.key16, 0xABCDu);
-  EXPECT_EQ(state.key24, 0xABCDu);
+TEST_F(ColorKeyTest, PaletteEntryNotAtHand) {
+  // With no palette buffer the key becomes index 5; with a screen that gives
+  // no palette entries (a depth the driver has not caught up with yet) the
+  // index stays.  Either way key16 and key24 keep their values.
+  struct Case {
+    const char* name;
+    int bits;
+    bool failAllocation;
+    DWORD colorKey;
+  };
+  const Case cases[] = {{"no palette buffer", 8, true, 5}, {"no palette entries", 16, false, 7}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    load(3, c.bits);
+    state.configuredBytesPerPixel = 1;
+    state.key16 = state.key24 = 0xABCD;
+    if (c.failAllocation) memory->failNextAllocations(1);
+    EXPECT_EQ(deriveColorKey(capHostKeyColor, 7), 0);
+    EXPECT_EQ(state.colorKey, c.colorKey);
+    EXPECT_EQ(state.keyPaletteIndex, 7u);
+    EXPECT_EQ(state.key16, 0xABCDu);
+    EXPECT_EQ(state.key24, 0xABCDu);
+    EXPECT_EQ(memory->liveBlocks(), 0u);
+  }
 }
 
 TEST_F(ColorKeyTest, ScreenScan) {
