@@ -45,8 +45,13 @@ int main() {
     return 1;
   }
   long long videoMemory = 2 << 20;
-  if (const auto* display = machine.profile["display"].as_table())
-    sim::profileInteger(display->get("video_memory"), videoMemory);
+  if (const auto* display = machine.profile["display"].as_table()) {
+    const toml::node* node = display->get("video_memory");
+    if (node != nullptr && (!sim::profileInteger(node, videoMemory) || videoMemory < 0 || videoMemory > 0xFFFFFFFFLL)) {
+      std::fprintf(stderr, "ovlport_demo: [display] video_memory must be a number from 0 to 4294967295\n");
+      return 1;
+    }
+  }
   sim::DisplayController controller(profile);
   sim::SimScreen screen(profile);
   sim::SimDirectDraw directDraw(static_cast<std::size_t>(videoMemory),
