@@ -14,3 +14,11 @@ else()
     target_link_libraries(directdraw_sim_test PRIVATE kit_directdraw_sim)
   endif()
 endif()
+
+# A host of the DirectDraw seam on the platform's DirectDraw, for the
+# end-to-end test under Wine (not shipped).
+if(WIN32)
+  add_executable(directdraw_probe ${CMAKE_SOURCE_DIR}/tests/wine/directdraw/probe.cpp)
+  target_link_libraries(directdraw_probe PRIVATE kit_directdraw_win32)
+  kit_windows_program(directdraw_probe)
+endif()

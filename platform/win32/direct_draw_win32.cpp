@@ -38,6 +38,11 @@ void toPlatform(const platform::DDCOLORKEY& in, ::DDCOLORKEY& out) {
   out.dwColorSpaceHighValue = in.dwColorSpaceHighValue;
 }
 
+void fromPlatform(const ::DDCOLORKEY& in, platform::DDCOLORKEY& out) {
+  out.dwColorSpaceLowValue = in.dwColorSpaceLowValue;
+  out.dwColorSpaceHighValue = in.dwColorSpaceHighValue;
+}
+
 void toPlatform(const platform::DDSURFACEDESC& in, ::DDSURFACEDESC& out) {
   out = {};
   out.dwSize = sizeof(::DDSURFACEDESC);
@@ -66,6 +71,11 @@ void fromPlatform(const ::DDSURFACEDESC& in, platform::DDSURFACEDESC& out) {
   out.dwRefreshRate = in.dwRefreshRate;
   out.dwAlphaBitDepth = in.dwAlphaBitDepth;
   out.lpSurface = in.lpSurface;
+  // The keys the flags report (DDSD_CK...) come back with them.
+  fromPlatform(in.ddckCKDestOverlay, out.ddckCKDestOverlay);
+  fromPlatform(in.ddckCKDestBlt, out.ddckCKDestBlt);
+  fromPlatform(in.ddckCKSrcOverlay, out.ddckCKSrcOverlay);
+  fromPlatform(in.ddckCKSrcBlt, out.ddckCKSrcBlt);
   fromPlatform(in.ddpfPixelFormat, out.ddpfPixelFormat);
   out.ddsCaps.dwCaps = in.ddsCaps.dwCaps;
 }
