@@ -447,6 +447,9 @@ bool Session::objectStep(const Step& step, Json& j, std::string& error) {
   return true;
 }
 
+// The largest host buffer a readRect or writeRect step is given.
+constexpr long long kMaxHostBuffer = 64LL << 20;
+
 // readRect and writeRect copy between a host buffer and the locked overlay
 // memory without checking either; the host keeps both rectangles inside
 // their memory, so ovlhost refuses a step whose rectangles reach outside.
@@ -462,7 +465,10 @@ bool Session::rectStep(const Step& step, Json& j, std::string& error) {
   const RECT sr = toRect(step.surfaceRect);
   const RECT hr = toRect(step.hostRect);
   const long long pitch = step.pitch;
-  const bool sameSize = sr.right - sr.left == hr.right - hr.left && sr.bottom - sr.top == hr.bottom - hr.top;
+  // Sizes as the driver compares them: 32-bit differences that wrap.
+  const auto extent = [](LONG low, LONG high) { return static_cast<DWORD>(high) - static_cast<DWORD>(low); };
+  const bool sameSize = extent(sr.left, sr.right) == extent(hr.left, hr.right) &&
+                        extent(sr.top, sr.bottom) == extent(hr.top, hr.bottom);
   std::vector<BYTE> buffer;
   if (sameSize) {
     for (const RECT* r : {&sr, &hr})
@@ -488,7 +494,13 @@ bool Session::rectStep(const Step& step, Json& j, std::string& error) {
       error = "field \"surfaceRect\": reaches beyond the video memory";
       return false;
     }
-    buffer.assign(static_cast<std::size_t>(std::max<long long>(pitch * std::max<LONG>(hr.bottom, 1), 2)), 0);
+    // The host buffer holds every line down to the rectangle's bottom.
+    const long long bufferBytes = pitch * std::max<LONG>(hr.bottom, 1);
+    if (bufferBytes > kMaxHostBuffer) {
+      error = "field \"hostRect\": needs a host buffer of more than " + std::to_string(kMaxHostBuffer >> 20) + " MiB";
+      return false;
+    }
+    buffer.assign(static_cast<std::size_t>(std::max<long long>(bufferBytes, 2)), 0);
   } else {
     buffer.assign(2, 0);
   }

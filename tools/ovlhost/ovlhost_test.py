@@ -305,8 +305,25 @@ class Samples(unittest.TestCase):
         self.assertClean(final)
 
 
+# An open overlay with its memory locked, for the rectangle copies below.
+LOCKED = ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "openOverlay", "descriptor": {'
+          '"revision": 8, "formats": 2, "format": 2, "capFlags": "0x10108", "keyColor": "0xF81F", "window": {'
+          '"frameWidth": 640, "frameHeight": 480, "captureRect": [0, 0, 640, 480], "surfaceWidth": 320, '
+          '"surfaceHeight": 240, "imageRect": [0, 0, 320, 240], "displayRect": [0, 0, 320, 240], '
+          '"destRect": [100, 80, 420, 320]}}}, {"step": "lock", "flags": 8}, ')
+
+
 class BadScripts(unittest.TestCase):
     CASES = [
+        # Host rectangles the host could not have a buffer for: one that
+        # starts two billion lines down, and one whose width is 1 only when
+        # the 32-bit difference wraps.
+        (LOCKED + '{"step": "readRect", "surfaceRect": [0, 0, 4, 1], "hostRect": [0, 2000000000, 4, 2000000001], '
+         '"pitch": 65536}]}',
+         'step 4 (readRect): field "hostRect": needs a host buffer of more than 64 MiB'),
+        (LOCKED + '{"step": "writeRect", "surfaceRect": [0, 0, 1, 1], "hostRect": [2147483647, 0, -2147483648, 1], '
+         '"pitch": 64, "pattern": 0}]}',
+         'step 4 (writeRect): field "hostRect": a rectangle inside the memory'),
         ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "zoom"}]}',
          'step 2: unknown step "zoom"'),
         ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "openOverlay"}]}',
