@@ -347,9 +347,16 @@ bool Session::tableStep(const Step& step, Json& j, std::string& error) {
       fillDescriptor(step.descriptor, d);
       lastWindow_ = d.window;
       OverlayObject* slot = nullptr;
+      // A closed object's block stays readable only until the next open,
+      // which gives it back whatever it answers.
+      const bool closedObject = object_ != nullptr && state_->openObjects == 0;
       r = ops.openOverlay(table, step.nullArgument == "descriptor" ? nullptr : &d,
                           step.nullArgument == "slot" ? nullptr : &slot);
       j["result"] = r;
+      if (closedObject) {
+        object_ = nullptr;
+        haveAccess_ = false;
+      }
       if (r == 0 && slot != nullptr) {
         object_ = slot;
         haveAccess_ = false;

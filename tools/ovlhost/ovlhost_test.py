@@ -306,11 +306,12 @@ class Samples(unittest.TestCase):
 
 
 # An open overlay with its memory locked, for the rectangle copies below.
-LOCKED = ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "openOverlay", "descriptor": {'
-          '"revision": 8, "formats": 2, "format": 2, "capFlags": "0x10108", "keyColor": "0xF81F", "window": {'
-          '"frameWidth": 640, "frameHeight": 480, "captureRect": [0, 0, 640, 480], "surfaceWidth": 320, '
-          '"surfaceHeight": 240, "imageRect": [0, 0, 320, 240], "displayRect": [0, 0, 320, 240], '
-          '"destRect": [100, 80, 420, 320]}}}, {"step": "lock", "flags": 8}, ')
+OPEN = ('{"step": "openOverlay", "descriptor": {'
+        '"revision": 8, "formats": 2, "format": 2, "capFlags": "0x10108", "keyColor": "0xF81F", "window": {'
+        '"frameWidth": 640, "frameHeight": 480, "captureRect": [0, 0, 640, 480], "surfaceWidth": 320, '
+        '"surfaceHeight": 240, "imageRect": [0, 0, 320, 240], "displayRect": [0, 0, 320, 240], '
+        '"destRect": [100, 80, 420, 320]}}}')
+LOCKED = '{"machine": {}, "steps": [{"step": "vpmDriverProc"}, ' + OPEN + ', {"step": "lock", "flags": 8}, '
 
 
 class BadScripts(unittest.TestCase):
@@ -324,6 +325,11 @@ class BadScripts(unittest.TestCase):
         (LOCKED + '{"step": "writeRect", "surfaceRect": [0, 0, 1, 1], "hostRect": [2147483647, 0, -2147483648, 1], '
          '"pitch": 64, "pattern": 0}]}',
          'step 4 (writeRect): field "hostRect": a rectangle inside the memory'),
+        # The next open gives back the block of a closed object, even when it
+        # fails: the closed object is gone.
+        ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, ' + OPEN + ', {"step": "close"}, '
+         '{"step": "failNextGlobalAlloc"}, ' + OPEN + ', {"step": "show"}]}',
+         'step 6 (show): no overlay object: an openOverlay step must succeed first'),
         ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "zoom"}]}',
          'step 2: unknown step "zoom"'),
         ('{"machine": {}, "steps": [{"step": "vpmDriverProc"}, {"step": "openOverlay"}]}',
