@@ -4,9 +4,115 @@
 // replace with its macros.
 #include "win32/direct_draw_win32.h"
 
+#include <iterator>
 #include <new>
 
+// Flags and result codes pass between the driver and DirectDraw unchanged,
+// so the seam's values must be the platform's: taken here before the
+// platform's macros hide them, compared after.
+#define SEAM_VALUE(name) static_cast<long long>(platform::name),
+namespace {
+constexpr long long seamValues[] = {
+    SEAM_VALUE(DDSD_CAPS)
+    SEAM_VALUE(DDSD_HEIGHT)
+    SEAM_VALUE(DDSD_WIDTH)
+    SEAM_VALUE(DDSD_PITCH)
+    SEAM_VALUE(DDSD_PIXELFORMAT)
+    SEAM_VALUE(DDSD_LPSURFACE)
+    SEAM_VALUE(DDSCAPS_OVERLAY)
+    SEAM_VALUE(DDSCAPS_PRIMARYSURFACE)
+    SEAM_VALUE(DDSCAPS_VIDEOMEMORY)
+    SEAM_VALUE(DDSCAPS_LIVEVIDEO)
+    SEAM_VALUE(DDSCAPS_HWCODEC)
+    SEAM_VALUE(DDPF_FOURCC)
+    SEAM_VALUE(DDPF_PALETTEINDEXED8)
+    SEAM_VALUE(DDPF_RGB)
+    SEAM_VALUE(DDSCL_NORMAL)
+    SEAM_VALUE(DDCKEY_DESTOVERLAY)
+    SEAM_VALUE(DDOVER_HIDE)
+    SEAM_VALUE(DDOVER_KEYDEST)
+    SEAM_VALUE(DDOVER_KEYDESTOVERRIDE)
+    SEAM_VALUE(DDOVER_SHOW)
+    SEAM_VALUE(DDOVER_DDFX)
+    SEAM_VALUE(DD_OK)
+    SEAM_VALUE(DDERR_ALREADYINITIALIZED)
+    SEAM_VALUE(DDERR_NOCOOPERATIVELEVELSET)
+    SEAM_VALUE(DDERR_INVALIDCAPS)
+    SEAM_VALUE(DDERR_INVALIDOBJECT)
+    SEAM_VALUE(DDERR_INVALIDPIXELFORMAT)
+    SEAM_VALUE(DDERR_OUTOFVIDEOMEMORY)
+    SEAM_VALUE(DDERR_SURFACEBUSY)
+    SEAM_VALUE(DDERR_SURFACELOST)
+    SEAM_VALUE(DDERR_PRIMARYSURFACEALREADYEXISTS)
+    SEAM_VALUE(DDERR_NOTLOCKED)
+    SEAM_VALUE(DDERR_WRONGMODE)
+    SEAM_VALUE(DDERR_INVALIDPARAMS)
+    SEAM_VALUE(DDERR_OUTOFMEMORY)
+};
+}  // namespace
+#undef SEAM_VALUE
+
 #include <ddraw.h>
+
+#define SEAM_VALUE(name) static_cast<long long>(name),
+namespace {
+constexpr long long platformValues[] = {
+    SEAM_VALUE(DDSD_CAPS)
+    SEAM_VALUE(DDSD_HEIGHT)
+    SEAM_VALUE(DDSD_WIDTH)
+    SEAM_VALUE(DDSD_PITCH)
+    SEAM_VALUE(DDSD_PIXELFORMAT)
+    SEAM_VALUE(DDSD_LPSURFACE)
+    SEAM_VALUE(DDSCAPS_OVERLAY)
+    SEAM_VALUE(DDSCAPS_PRIMARYSURFACE)
+    SEAM_VALUE(DDSCAPS_VIDEOMEMORY)
+    SEAM_VALUE(DDSCAPS_LIVEVIDEO)
+    SEAM_VALUE(DDSCAPS_HWCODEC)
+    SEAM_VALUE(DDPF_FOURCC)
+    SEAM_VALUE(DDPF_PALETTEINDEXED8)
+    SEAM_VALUE(DDPF_RGB)
+    SEAM_VALUE(DDSCL_NORMAL)
+    SEAM_VALUE(DDCKEY_DESTOVERLAY)
+    SEAM_VALUE(DDOVER_HIDE)
+    SEAM_VALUE(DDOVER_KEYDEST)
+    SEAM_VALUE(DDOVER_KEYDESTOVERRIDE)
+    SEAM_VALUE(DDOVER_SHOW)
+    SEAM_VALUE(DDOVER_DDFX)
+    SEAM_VALUE(DD_OK)
+    SEAM_VALUE(DDERR_ALREADYINITIALIZED)
+    SEAM_VALUE(DDERR_NOCOOPERATIVELEVELSET)
+    SEAM_VALUE(DDERR_INVALIDCAPS)
+    SEAM_VALUE(DDERR_INVALIDOBJECT)
+    SEAM_VALUE(DDERR_INVALIDPIXELFORMAT)
+    SEAM_VALUE(DDERR_OUTOFVIDEOMEMORY)
+    SEAM_VALUE(DDERR_SURFACEBUSY)
+    SEAM_VALUE(DDERR_SURFACELOST)
+    SEAM_VALUE(DDERR_PRIMARYSURFACEALREADYEXISTS)
+    SEAM_VALUE(DDERR_NOTLOCKED)
+    SEAM_VALUE(DDERR_WRONGMODE)
+    SEAM_VALUE(DDERR_INVALIDPARAMS)
+    SEAM_VALUE(DDERR_OUTOFMEMORY)
+};
+static_assert(std::size(seamValues) == std::size(platformValues));
+// The index of the first value that differs, or the number of values.
+constexpr std::size_t firstDifference() {
+  std::size_t i = 0;
+  while (i < std::size(seamValues) && seamValues[i] == platformValues[i]) ++i;
+  return i;
+}
+static_assert(firstDifference() == std::size(seamValues),
+              "a DirectDraw flag or result code of the seam differs from the platform's");
+}  // namespace
+#undef SEAM_VALUE
+
+// On the 32-bit target the seam's records are the platform's, byte for byte.
+#ifndef _WIN64
+static_assert(sizeof(platform::DDSURFACEDESC) == sizeof(::DDSURFACEDESC));
+static_assert(offsetof(platform::DDSURFACEDESC, ddckCKDestOverlay) == offsetof(::DDSURFACEDESC, ddckCKDestOverlay));
+static_assert(offsetof(platform::DDSURFACEDESC, ddpfPixelFormat) == offsetof(::DDSURFACEDESC, ddpfPixelFormat));
+static_assert(sizeof(platform::DDOVERLAYFX) == sizeof(::DDOVERLAYFX));
+static_assert(offsetof(platform::DDOVERLAYFX, dckDestColorkey) == offsetof(::DDOVERLAYFX, dckDestColorkey));
+#endif
 
 namespace platform {
 

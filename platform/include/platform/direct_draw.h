@@ -111,7 +111,7 @@ constexpr DWORD DDOVER_DDFX = 0x80000;
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT ddError(DWORD number) { return static_cast<HRESULT>(0x88760000u | number); }
 constexpr HRESULT DDERR_ALREADYINITIALIZED = ddError(5);
-constexpr HRESULT DDERR_NOCOOPERATIVELEVELSET = ddError(60);
+constexpr HRESULT DDERR_NOCOOPERATIVELEVELSET = ddError(212);
 constexpr HRESULT DDERR_INVALIDCAPS = ddError(100);
 constexpr HRESULT DDERR_INVALIDOBJECT = ddError(130);
 constexpr HRESULT DDERR_INVALIDPIXELFORMAT = ddError(145);
