@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <initializer_list>
@@ -227,7 +229,8 @@ class Reader {
     }
     if (value.is_string()) {
       const std::string& text = value.get_ref<const std::string&>();
-      if (text.size() == 7 && text[0] == '#') {
+      if (text.size() == 7 && text[0] == '#' &&
+          std::all_of(text.begin() + 1, text.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
         char* end = nullptr;
         const unsigned long v = std::strtoul(text.c_str() + 1, &end, 16);
         if (end != nullptr && *end == '\0') {

@@ -122,6 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadScript{R"({"machine": {"depth": 16}, "steps": []})", "machine: field \"depth\": is not a field here"},
         BadScript{R"({"machine": {"picture": {"rects": [{"rect": [0, 0, 1, 1], "color": "red"}]}}, "steps": []})",
                   "machine: field \"picture.rects[0].color\": expected \"#rrggbb\", \"key\" or {\"index\": n}"},
+        // Six hex digits, no sign: strtoul alone would take "-00001" as white.
+        BadScript{R"({"machine": {"picture": {"fill": "#-00001"}}, "steps": []})",
+                  "machine: field \"picture.fill\": expected \"#rrggbb\", \"key\" or {\"index\": n}"},
         BadScript{R"({"steps": []})", "script: field \"machine\": is missing"},
         BadScript{R"({"machine": {}, "steps": {}})", "script: field \"steps\": expected an array, got object"},
         BadScript{R"({"machine": {}, "steps": [] )", "not a JSON text"},
